@@ -1,0 +1,127 @@
+// Access to Jet (Access) database files: connection, dataset and command.
+//
+// This is the whole interface the system's own code sees. The connection
+// string is the Jet OLE DB form ("Provider=Microsoft.Jet.OLEDB.4.0;Data
+// Source=<file>;Mode=...;Persist Security Info=False;"); statements are the
+// Jet SQL subset the monitor sends (SELECT * FROM one table with WHERE and
+// ORDER BY, UPDATE one table SET ... WHERE ID=n). Every failure is thrown as
+// db::Error with a message naming the file, table, column or statement.
+//
+// Reading works on a private snapshot of the file taken when the connection
+// opens in read mode, so a file that is being rewritten never yields a mixed
+// version. Each operation on the file runs under a deadline in a worker
+// process; a hang or crash of the engine is a failed operation, never a
+// frozen monitor.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+#include <stdexcept>
+
+#include "platform/DateTime.h"
+
+namespace db {
+
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const QString& message) : std::runtime_error(message.toStdString()) {}
+  QString message() const { return QString::fromStdString(what()); }
+};
+
+// The longest one open, query or update may take, in milliseconds.
+constexpr int kDeadlineMs = 10000;
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  void setConnectionString(const QString& text);
+  QString connectionString() const;
+
+  // Parses the connection string and opens the database file; throws db::Error
+  // for an unknown provider, a missing Data Source, a missing file or a file
+  // that is not a Jet 3, Jet 4 or ACE database.
+  void open();
+  // Releases the file (and its snapshot); no effect when closed.
+  void close();
+  bool isOpen() const;
+
+  // The database file named by the connection string (valid after open).
+  QString dataSource() const;
+
+ private:
+  friend class Dataset;
+  friend class Command;
+  struct Private;
+  std::unique_ptr<Private> d;
+};
+
+// One column value of a result row. Date/Time values are day-count doubles.
+struct Field {
+  enum class Type { Null, Integer, Double, DateTime, Boolean, Text };
+  Type type = Type::Null;
+  QVariant value;
+};
+
+class Dataset {
+ public:
+  explicit Dataset(Connection& connection);
+  ~Dataset();
+  Dataset(const Dataset&) = delete;
+  Dataset& operator=(const Dataset&) = delete;
+
+  void close();
+  void setSql(const QString& sql);
+  QString sql() const;
+  // Runs the query on the open connection and stands on the first row.
+  void open();
+  bool isOpen() const;
+  // Reorders the opened result: "Datum ASC", "ID", "A DESC, B" ...
+  void sort(const QString& expression);
+
+  void first();
+  void next();
+  bool eof() const;
+
+  // Column values of the current row by name (case-insensitive). NULL reads
+  // as 0, false or the empty text; a missing column or a value that does not
+  // convert throws db::Error.
+  TDateTime asDateTime(const QString& column) const;
+  qint32 asInteger(const QString& column) const;
+  bool asBoolean(const QString& column) const;
+  QString asText(const QString& column) const;
+
+  QStringList columnNames() const;
+  int rowCount() const;
+  // The raw value of the current row's column (for tools that print rows).
+  Field field(const QString& column) const;
+
+ private:
+  struct Private;
+  std::unique_ptr<Private> d;
+};
+
+class Command {
+ public:
+  explicit Command(Connection& connection);
+  ~Command();
+  Command(const Command&) = delete;
+  Command& operator=(const Command&) = delete;
+
+  void setText(const QString& statement);
+  QString text() const;
+  // Runs a statement that returns no rows; throws db::Error on any failure,
+  // including an update that did not reach the file exactly as asked.
+  void execute();
+
+ private:
+  struct Private;
+  std::unique_ptr<Private> d;
+};
+
+}  // namespace db

@@ -1,0 +1,23 @@
+// Folders the system asks the platform for.
+//
+// On Linux the per-user application-data folder is $XDG_CONFIG_HOME, or
+// ~/.config when that is unset or empty. Folder texts always end with "/".
+#pragma once
+
+#include <QString>
+
+namespace folders {
+
+// The per-user application-data folder with a trailing separator.
+QString applicationDataFolder();
+
+// The folder of the running program file, absolute, with a trailing separator.
+QString programFolder();
+
+// Creates the folder with every missing parent; true when it exists afterwards.
+bool createFolder(const QString& path);
+
+// The text with a trailing "/" added when it has none (empty stays empty).
+QString withTrailingSeparator(const QString& path);
+
+}  // namespace folders

@@ -1,0 +1,40 @@
+// Plain message boxes through QMessageBox, or through a test handler.
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+std::function<void(const QString&, const QString&)>& handler() {
+  static std::function<void(const QString&, const QString&)> h;
+  return h;
+}
+
+}  // namespace
+
+namespace msgbox {
+
+void show(const QString& text, const QString& caption, Icon icon) {
+  const QString title = caption.isEmpty() ? QApplication::applicationDisplayName() : caption;
+  if (handler()) {
+    handler()(title, text);
+    return;
+  }
+  QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, title, text,
+                  QMessageBox::Ok, QApplication::activeWindow());
+  box.exec();
+}
+
+void setHandler(std::function<void(const QString&, const QString&)> h) { handler() = std::move(h); }
+
+Recorder::Recorder() {
+  setHandler([this](const QString& caption, const QString& text) {
+    captions << caption;
+    texts << text;
+  });
+}
+
+Recorder::~Recorder() { setHandler({}); }
+
+}  // namespace msgbox
