@@ -16,6 +16,10 @@ extern QString Pfad2007;          // <application data>/Kelvaro/Zentrova2007/
 // The per-user application-data folder with a trailing separator.
 QString GetShellFolder();
 
+// Sets Einstellungspfad (created with its missing parents) and Pfad2007 (not
+// created) below GetShellFolder(), as the main window does at start.
+void SetupSettingsFolders();
+
 // Reads the 25 keys in their read order; on a read failure shows "Fehler beim
 // Lesen der Datei ..." and keeps what was read. Falls back to
 // ReadDefaultDatenpfad when Datenpfad is empty, and ends with InitNotifications.
