@@ -7,7 +7,10 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <cassert>
+#include <cerrno>
+#include <cstring>
 #include <limits>
+#include <unistd.h>
 
 namespace {
 
@@ -147,8 +150,18 @@ void IniFile::save() const {
   QSaveFile file(m_fileName);
   file.setDirectWriteFallback(false);
   if (!file.open(QIODevice::WriteOnly)) throw IniFileError(m_fileName, file.errorString());
-  if (file.write(content) != content.size()) {
+  // The explicit flush matters: a write error that only shows when commit()
+  // flushes its buffer (a full disk) is not noticed by commit(), which would
+  // then rename a truncated temporary file over the old one (seen with Qt 6.4).
+  if (file.write(content) != content.size() || !file.flush()) {
     const QString reason = file.errorString();
+    file.cancelWriting();  // the temporary file is removed, the old one stays
+    throw IniFileError(m_fileName, reason);
+  }
+  // commit() syncs to disk but ignores the result; a delayed write error
+  // (space that runs out only when the data goes to disk) must stop the rename.
+  if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
     file.cancelWriting();
     throw IniFileError(m_fileName, reason);
   }
@@ -269,11 +282,8 @@ QTime IniFile::parseTime(const QString& text, const QLocale& locale) {
 QString IniFile::formatTime(const QTime& value, const QLocale& locale) {
   assert(value.isValid());
   const QChar separator = timeSeparator(locale);
-  return QStringLiteral("%1%4%2%4%3")
-      .arg(value.hour(), 2, 10, QChar(u'0'))
-      .arg(value.minute(), 2, 10, QChar(u'0'))
-      .arg(value.second(), 2, 10, QChar(u'0'))
-      .arg(separator);
+  const auto twoDigits = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QChar(u'0')); };
+  return twoDigits(value.hour()) + separator + twoDigits(value.minute()) + separator + twoDigits(value.second());
 }
 
 QTime IniFile::readTime(const QString& section, const QString& key, const QTime& defaultValue,

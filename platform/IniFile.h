@@ -88,9 +88,9 @@ class IniFile {
   qint32 readInteger(const QString& section, const QString& key, qint32 defaultValue) const;
   // A number as in readInteger reduced to its lowest 8 bits (257 -> 1, -1 -> 255).
   std::uint8_t readByte(const QString& section, const QString& key, std::uint8_t defaultValue) const;
-  // A time of day "h:mm" or "h:mm:ss" (one or two digit hours) with the
-  // locale's time separator or ":". An empty value or one that is not a valid
-  // time of day gives the default.
+  // A time of day "hh:mm" or "hh:mm:ss", each field one or two digits, with
+  // the locale's time separator or ":" ("18:30", "7:05:09"). An empty value or
+  // one that is not a valid time of day (25:00, 18:60, text) gives the default.
   QTime readTime(const QString& section, const QString& key, const QTime& defaultValue,
                  const QLocale& locale = QLocale::system()) const;
 
