@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 #include <memory>
@@ -53,6 +54,8 @@ class Connection {
 
   // The database file named by the connection string (valid after open).
   QString dataSource() const;
+  // The user tables of the open database, as the file names them.
+  QStringList tableNames();
 
  private:
   friend class Dataset;

@@ -1,0 +1,259 @@
+// Connection, dataset and command: the caller's side of the access layer.
+//
+// The connection parses its string and checks the file on open; in read mode
+// it reads from a private snapshot taken at that moment. Every query and
+// update is carried out by the worker under the deadline; the dataset holds
+// the rows it returned, so walking, sorting and reading columns never touch
+// the file.
+#include "db/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <cmath>
+
+#include "db/ConnectionString.h"
+#include "db/Evaluator.h"
+#include "db/JetFile.h"
+#include "db/SqlParser.h"
+#include "db/WorkerClient.h"
+
+namespace db {
+
+namespace {
+
+// Runs a worker operation; messages name the database file, not its snapshot.
+protocol::Reply runOn(worker::Operation operation, const QString& workFile, const QString& dataSource,
+                      const QString& statement = QString()) {
+  try {
+    return worker::run(operation, workFile, statement);
+  } catch (const db::Error& error) {
+    QString message = error.message();
+    throw db::Error(message.replace(workFile, dataSource));
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Connection
+
+struct Connection::Private {
+  QString connectionString;
+  ConnectionSettings settings;
+  bool open = false;
+  QString workFile;      // the file operations run on: the snapshot or the original
+  QString snapshotFile;  // empty unless read mode
+
+  void releaseSnapshot() {
+    if (!snapshotFile.isEmpty()) QFile::remove(snapshotFile);
+    snapshotFile.clear();
+  }
+};
+
+Connection::Connection() : d(std::make_unique<Private>()) {}
+
+Connection::~Connection() { close(); }
+
+void Connection::setConnectionString(const QString& text) { d->connectionString = text; }
+
+QString Connection::connectionString() const { return d->connectionString; }
+
+void Connection::open() {
+  close();
+  ConnectionSettings settings = parseConnectionString(d->connectionString);
+  checkJetFile(settings.dataSource);
+  d->settings = settings;
+  if (settings.readOnly) {
+    d->snapshotFile = takeSnapshot(settings.dataSource, QDir::tempPath());
+    d->workFile = d->snapshotFile;
+  } else {
+    d->workFile = settings.dataSource;
+  }
+  d->open = true;
+}
+
+void Connection::close() {
+  if (!d->open) return;
+  d->releaseSnapshot();
+  d->workFile.clear();
+  d->open = false;
+}
+
+bool Connection::isOpen() const { return d->open; }
+
+QString Connection::dataSource() const { return d->settings.dataSource; }
+
+QStringList Connection::tableNames() {
+  if (!d->open) open();
+  return runOn(worker::Operation::Tables, d->workFile, d->settings.dataSource).tableNames;
+}
+
+// ------------------------------------------------------------------- Dataset
+
+struct Dataset::Private {
+  Connection* connection = nullptr;
+  QString sql;
+  bool open = false;
+  ResultTable result;
+  int current = 0;
+
+  const Field& fieldOf(const QString& column) const {
+    if (!open) throw db::Error(QStringLiteral("Dataset is not open (reading column %1)").arg(column));
+    if (current >= result.rows.size())
+      throw db::Error(QStringLiteral("No current row (reading column %1)").arg(column));
+    const int index = result.columnIndex(column);
+    if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist").arg(column));
+    return result.rows[current][index];
+  }
+};
+
+Dataset::Dataset(Connection& connection) : d(std::make_unique<Private>()) { d->connection = &connection; }
+
+Dataset::~Dataset() = default;
+
+void Dataset::close() {
+  d->open = false;
+  d->result = ResultTable();
+  d->current = 0;
+}
+
+void Dataset::setSql(const QString& sql) { d->sql = sql; }
+
+QString Dataset::sql() const { return d->sql; }
+
+void Dataset::open() {
+  close();
+  const sql::Statement statement = sql::parseStatement(d->sql);
+  if (!std::holds_alternative<sql::SelectStatement>(statement))
+    throw db::Error(QStringLiteral("A dataset runs only SELECT statements: %1").arg(d->sql));
+  // Like the OLE DB provider, a query on a closed connection connects first.
+  Connection& connection = *d->connection;
+  if (!connection.isOpen()) connection.open();
+  d->result = runOn(worker::Operation::Query, connection.d->workFile, connection.dataSource(), d->sql).result;
+  d->current = 0;
+  d->open = true;
+}
+
+bool Dataset::isOpen() const { return d->open; }
+
+void Dataset::sort(const QString& expression) {
+  if (!d->open) throw db::Error(QStringLiteral("Dataset is not open (sorting by %1)").arg(expression));
+  sortRows(d->result, sql::parseSortExpression(expression));
+  d->current = 0;
+}
+
+void Dataset::first() { d->current = 0; }
+
+void Dataset::next() {
+  if (d->open && d->current < d->result.rows.size()) ++d->current;
+}
+
+bool Dataset::eof() const { return !d->open || d->current >= d->result.rows.size(); }
+
+TDateTime Dataset::asDateTime(const QString& column) const {
+  const Field& field = d->fieldOf(column);
+  switch (field.type) {
+    case Field::Type::Null: return 0;
+    case Field::Type::DateTime:
+    case Field::Type::Double:
+    case Field::Type::Integer: return field.value.toDouble();
+    case Field::Type::Boolean:
+    case Field::Type::Text: break;
+  }
+  throw db::Error(QStringLiteral("Column %1 does not hold a date").arg(column));
+}
+
+qint32 Dataset::asInteger(const QString& column) const {
+  const Field& field = d->fieldOf(column);
+  switch (field.type) {
+    case Field::Type::Null: return 0;
+    case Field::Type::Integer: return field.value.toInt();
+    case Field::Type::Boolean: return field.value.toBool() ? 1 : 0;
+    case Field::Type::Double: {
+      const double value = std::round(field.value.toDouble());
+      if (std::fabs(value) <= 2147483647.0) return static_cast<qint32>(value);
+      break;
+    }
+    case Field::Type::Text: {
+      bool ok = false;
+      const qint32 value = field.value.toString().trimmed().toInt(&ok);
+      if (ok) return value;
+      break;
+    }
+    case Field::Type::DateTime: break;
+  }
+  throw db::Error(QStringLiteral("Column %1 does not hold a 32-bit integer").arg(column));
+}
+
+bool Dataset::asBoolean(const QString& column) const {
+  const Field& field = d->fieldOf(column);
+  switch (field.type) {
+    case Field::Type::Null: return false;
+    case Field::Type::Boolean: return field.value.toBool();
+    case Field::Type::Integer:
+    case Field::Type::Double: return field.value.toDouble() != 0;
+    case Field::Type::Text: {
+      const QString text = field.value.toString().trimmed();
+      if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) return true;
+      if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) return false;
+      bool ok = false;
+      const int number = text.toInt(&ok);
+      if (ok) return number != 0;
+      break;
+    }
+    case Field::Type::DateTime: break;
+  }
+  throw db::Error(QStringLiteral("Column %1 does not hold a Boolean").arg(column));
+}
+
+QString Dataset::asText(const QString& column) const {
+  const Field& field = d->fieldOf(column);
+  switch (field.type) {
+    case Field::Type::Null: return {};
+    case Field::Type::Text: return field.value.toString();
+    case Field::Type::Integer: return QString::number(field.value.toInt());
+    case Field::Type::Double: return QString::number(field.value.toDouble(), 'g', 15);
+    case Field::Type::Boolean: return field.value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case Field::Type::DateTime: {
+      // As Jet shows a Date/Time as text: the date alone at midnight.
+      const TDateTime value = field.value.toDouble();
+      const QString date = zdt::toDate(value).toString(QStringLiteral("dd.MM.yyyy"));
+      if (zdt::timeOf(value) == 0) return date;
+      return date + u' ' + zdt::toTime(value).toString(QStringLiteral("HH:mm:ss"));
+    }
+  }
+  return {};
+}
+
+QStringList Dataset::columnNames() const { return d->result.columnNames(); }
+
+int Dataset::rowCount() const { return d->open ? d->result.rows.size() : 0; }
+
+Field Dataset::field(const QString& column) const { return d->fieldOf(column); }
+
+// ------------------------------------------------------------------- Command
+
+struct Command::Private {
+  Connection* connection = nullptr;
+  QString text;
+};
+
+Command::Command(Connection& connection) : d(std::make_unique<Private>()) { d->connection = &connection; }
+
+Command::~Command() = default;
+
+void Command::setText(const QString& statement) { d->text = statement; }
+
+QString Command::text() const { return d->text; }
+
+void Command::execute() {
+  const sql::Statement statement = sql::parseStatement(d->text);
+  if (!std::holds_alternative<sql::UpdateStatement>(statement))
+    throw db::Error(QStringLiteral("A command runs only UPDATE statements: %1").arg(d->text));
+  Connection& connection = *d->connection;
+  if (!connection.isOpen()) connection.open();
+  if (connection.d->settings.readOnly)
+    throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
+  runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text);
+}
+
+}  // namespace db

@@ -1,0 +1,27 @@
+// Recognising a Jet database file by its header page, and taking the
+// private snapshot that reading works on.
+//
+// A Jet file starts with 00 01 00 00 and "Standard Jet DB" (Jet 3 and Jet 4,
+// told apart by the version byte at offset 0x14) or "Standard ACE DB"
+// (Access 2007 and later). The check needs no database engine, so it cannot
+// hang on a damaged file.
+#pragma once
+
+#include <QString>
+
+namespace db {
+
+enum class JetVersion { Jet3, Jet4, Ace };
+
+// Throws db::Error when the file is missing, unreadable, or not a Jet 3,
+// Jet 4 or ACE database.
+JetVersion checkJetFile(const QString& path);
+
+// Copies the file in one go to a new private file in `folder` and returns
+// its path. When the original's size or modification time changed while it
+// was copied (another program rewriting it), the copy is thrown away and
+// taken again, a few times, briefly apart. Throws db::Error when no
+// consistent copy could be taken.
+QString takeSnapshot(const QString& path, const QString& folder);
+
+}  // namespace db

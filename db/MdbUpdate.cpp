@@ -1,0 +1,357 @@
+// In-place row update through libmdb, with read-back check and page restore.
+#include "db/MdbUpdate.h"
+
+#include <QFile>
+#include <QtEndian>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <mdbtools.h>
+#include <unistd.h>
+
+#include "db/Evaluator.h"
+#include "db/MdbTable.h"
+
+// Exported by libmdb 1.0 but missing from its header.
+extern "C" ssize_t mdb_write_pg(MdbHandle* mdb, unsigned long pg);
+
+namespace db::engine {
+
+namespace {
+
+constexpr int kOffsetMask = 0x1fff;
+constexpr quint16 kRowFlags = 0xc000;  // deleted and lookup flags in a row offset
+
+struct Change {
+  int column = 0;
+  Field value;
+  QByteArray stored;  // the value as libmdb copies it into the row
+  int storedLength = 0;
+};
+
+MdbColumn* columnAt(MdbTableDef* table, int i) {
+  return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+}
+
+[[noreturn]] void refuse(const QString& table, const QString& column, const QString& why) {
+  throw db::Error(QStringLiteral("Update of %1.%2 not supported: %3").arg(table, column, why));
+}
+
+// True when the value read back as `current` already is `wanted`, so the
+// column is left alone. A NULL equals the value it reads as (0, false, the
+// empty text): the system writes back what it read.
+bool sameValue(const Field& current, const Field& wanted) {
+  if (current.type == Field::Type::Null) {
+    switch (wanted.type) {
+      case Field::Type::Null: return true;
+      case Field::Type::Text: return wanted.value.toString().isEmpty();
+      case Field::Type::Boolean: return !wanted.value.toBool();
+      default: return wanted.value.toDouble() == 0;
+    }
+  }
+  if (wanted.type == Field::Type::Null) return false;
+  if (current.type == Field::Type::DateTime) {
+    // Literals carry whole seconds; within a millisecond is the same moment.
+    return std::llround(current.value.toDouble() * 86400000.0) ==
+           std::llround(wanted.value.toDouble() * 86400000.0);
+  }
+  if (current.type == Field::Type::Text) return current.value.toString() == wanted.value.toString();
+  if (current.type == Field::Type::Boolean) return current.value.toBool() == wanted.value.toBool();
+  return current.value.toDouble() == wanted.value.toDouble();
+}
+
+QByteArray storedForm(const MdbTable& table, MdbColumn* column, const ColumnInfo& info, const Field& value) {
+  QByteArray bytes;
+  auto append = [&](auto number) {
+    char buffer[sizeof(number)];
+    qToLittleEndian(number, buffer);
+    bytes.append(buffer, sizeof(number));
+  };
+  switch (column->col_type) {
+    case MDB_BYTE: bytes.append(static_cast<char>(value.value.toInt())); break;
+    case MDB_INT: append(static_cast<qint16>(value.value.toInt())); break;
+    case MDB_LONGINT: append(static_cast<qint32>(value.value.toInt())); break;
+    case MDB_DOUBLE:
+    case MDB_DATETIME: append(std::bit_cast<quint64>(value.value.toDouble())); break;
+    case MDB_FLOAT: append(std::bit_cast<quint32>(static_cast<float>(value.value.toDouble()))); break;
+    case MDB_TEXT: {
+      const QString text = value.value.toString();
+      if (table.database().isJet3()) {
+        for (QChar c : text) {
+          if (c.unicode() > 0x7f) refuse(table.name(), info.name, QStringLiteral("non-ASCII text in a Jet 3 file"));
+        }
+        bytes = text.toLatin1();
+      } else {
+        for (QChar c : text) {
+          bytes.append(static_cast<char>(c.unicode() & 0xff));
+          bytes.append(static_cast<char>(c.unicode() >> 8));
+        }
+      }
+      if (bytes.size() > column->col_size)
+        refuse(table.name(), info.name, QStringLiteral("text longer than the column"));
+      break;
+    }
+    default: refuse(table.name(), info.name, QStringLiteral("libmdb cannot write this column type"));
+  }
+  return bytes;
+}
+
+// Refuses rows that mdb_pack_row would not rebuild byte for byte: it lays
+// out fixed columns, variable columns and null bits in column order.
+void checkRowLayout(const MdbTable& table, const ScannedRow& row) {
+  MdbTableDef* def = table.definition();
+  const bool jet3 = table.database().isJet3();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(row.bytes.constData());
+  const unsigned int rowColumns = jet3 ? bytes[0] : qFromLittleEndian<quint16>(bytes);
+  auto layout = [&](const QString& why) {
+    throw db::Error(QStringLiteral("Update of %1 not supported: the row's layout (%2) cannot be rewritten by libmdb")
+                        .arg(table.name(), why));
+  };
+  if (rowColumns != def->num_cols) layout(QStringLiteral("column count"));
+  int fixedOffset = 0;
+  unsigned int variable = 0;
+  for (unsigned int i = 0; i < def->num_cols; ++i) {
+    MdbColumn* column = columnAt(def, i);
+    if (column->col_num != static_cast<int>(i)) layout(QStringLiteral("column order"));
+    if (column->is_fixed) {
+      if (column->fixed_offset != fixedOffset) layout(QStringLiteral("fixed column offsets"));
+      fixedOffset += column->col_size;
+    } else if (column->var_col_num != variable++) {
+      layout(QStringLiteral("variable column order"));
+    }
+  }
+}
+
+// Writes back every page of `original` that differs in the file now.
+void restorePages(const QString& path, const QByteArray& original, int pageSize) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadWrite)) return;
+  const QByteArray now = file.readAll();
+  for (qint64 offset = 0; offset < original.size(); offset += pageSize) {
+    const QByteArray page = original.mid(offset, pageSize);
+    if (now.mid(offset, pageSize) != page) {
+      file.seek(offset);
+      file.write(page);
+    }
+  }
+  if (now.size() > original.size()) file.resize(original.size());
+  file.flush();
+  ::fsync(file.handle());
+}
+
+// Collects what libmdb prints on stderr while it works (it reports refusals
+// only there).
+class StderrCapture {
+ public:
+  StderrCapture() {
+    std::fflush(stderr);
+    m_file = std::tmpfile();
+    m_saved = ::dup(STDERR_FILENO);
+    if (m_file && m_saved >= 0) ::dup2(::fileno(m_file), STDERR_FILENO);
+  }
+  ~StderrCapture() { finish(); }
+  QString finish() {
+    if (m_saved < 0) return m_text;
+    std::fflush(stderr);
+    ::dup2(m_saved, STDERR_FILENO);
+    ::close(m_saved);
+    m_saved = -1;
+    if (m_file) {
+      std::rewind(m_file);
+      char buffer[512];
+      size_t n = 0;
+      while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0) m_text += QString::fromLocal8Bit(buffer, n);
+      std::fclose(m_file);
+      m_file = nullptr;
+    }
+    return m_text = m_text.trimmed();
+  }
+
+ private:
+  std::FILE* m_file = nullptr;
+  int m_saved = -1;
+  QString m_text;
+};
+
+QVector<ScannedRow> scanAll(MdbTable& table) {
+  QVector<ScannedRow> rows;
+  table.rewind();
+  ScannedRow row;
+  while (table.next(&row)) rows.append(row);
+  return rows;
+}
+
+// Describes the first difference between the rows before and after, or
+// returns an empty text when only the changes arrived.
+QString verify(const QVector<ScannedRow>& before, const QVector<ScannedRow>& after, int target,
+               const QVector<Change>& changes, const QVector<ColumnInfo>& columns) {
+  if (before.size() != after.size()) return QStringLiteral("the number of rows changed");
+  for (int r = 0; r < before.size(); ++r) {
+    if (before[r].page != after[r].page || before[r].index != after[r].index)
+      return QStringLiteral("the rows moved");
+    if (r != target) {
+      if (before[r].bytes != after[r].bytes) return QStringLiteral("another row changed");
+      continue;
+    }
+    for (int c = 0; c < columns.size(); ++c) {
+      const Change* change = nullptr;
+      for (const Change& candidate : changes) {
+        if (candidate.column == c) change = &candidate;
+      }
+      if (change) {
+        if (!sameValue(after[r].values[c], change->value) || after[r].values[c].type == Field::Type::Null)
+          return QStringLiteral("column %1 did not receive the new value").arg(columns[c].name);
+      } else if (before[r].fieldBytes[c] != after[r].fieldBytes[c]) {
+        return QStringLiteral("column %1 changed although it was not assigned").arg(columns[c].name);
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+void executeUpdate(const QString& path, const sql::UpdateStatement& update) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
+  const QByteArray original = file.readAll();
+  file.close();
+
+  QVector<ScannedRow> before;
+  QVector<Change> changes;
+  QVector<ColumnInfo> columns;
+  QString tableName;
+  int target = -1;
+  int pageSize = 4096;
+  QString engineMessage;
+  bool written = false;
+  try {
+    MdbDatabase database(path, true);
+    MdbTable table(database, update.table, true);
+    MdbTableDef* def = table.definition();
+    MdbHandle* mdb = static_cast<MdbHandle*>(database.handle());
+    pageSize = static_cast<int>(mdb->fmt->pg_size);
+    tableName = table.name();
+    columns = table.columns();
+
+    const int key = table.columns().isEmpty() ? -1 : [&] {
+      for (int i = 0; i < columns.size(); ++i)
+        if (columns[i].name.compare(update.keyColumn, Qt::CaseInsensitive) == 0) return i;
+      return -1;
+    }();
+    if (key < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(update.keyColumn, tableName));
+
+    QVector<std::pair<int, Field>> assigned;
+    for (const sql::Assignment& assignment : update.assignments) {
+      int index = -1;
+      for (int i = 0; i < columns.size() && index < 0; ++i)
+        if (columns[i].name.compare(assignment.column, Qt::CaseInsensitive) == 0) index = i;
+      if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(assignment.column, tableName));
+      assigned.append({index, assignedValue(columns[index], assignment.value)});
+    }
+
+    before = scanAll(table);
+    for (int r = 0; r < before.size(); ++r) {
+      const Field& id = before[r].values[key];
+      if (id.type == Field::Type::Integer && id.value.toLongLong() == update.keyValue) {
+        if (target >= 0)
+          throw db::Error(QStringLiteral("Table %1 has more than one row with %2=%3").arg(tableName, update.keyColumn).arg(update.keyValue));
+        target = r;
+      }
+    }
+    if (target < 0)
+      throw db::Error(QStringLiteral("Table %1 has no row with %2=%3").arg(tableName, update.keyColumn).arg(update.keyValue));
+
+    for (const auto& [index, value] : assigned) {
+      const Field& current = before[target].values[index];
+      if (sameValue(current, value)) continue;
+      const ColumnInfo& info = columns[index];
+      if (info.kind == ColumnKind::Boolean)
+        refuse(tableName, info.name, QStringLiteral("libmdb cannot change a Boolean (it is kept in the null mask)"));
+      if (current.type == Field::Type::Null || value.type == Field::Type::Null)
+        refuse(tableName, info.name, QStringLiteral("libmdb cannot change whether a value is NULL"));
+      if (info.indexed) refuse(tableName, info.name, QStringLiteral("the column is part of an index"));
+      Change change;
+      change.column = index;
+      change.value = value;
+      change.stored = storedForm(table, columnAt(def, index), info, value);
+      change.storedLength = change.stored.size();
+      changes.append(change);
+    }
+    if (changes.isEmpty()) return;  // the row already holds every value
+    checkRowLayout(table, before[target]);
+
+    // Stand on the row again: libmdb updates the row last fetched, on the page in its buffer.
+    table.rewind();
+    ScannedRow row;
+    bool found = false;
+    while (!found && table.next(&row)) found = row.page == before[target].page && row.index == before[target].index;
+    if (!found) throw db::Error(QStringLiteral("Row %1=%2 of %3 vanished").arg(update.keyColumn).arg(update.keyValue).arg(tableName));
+
+    // libmdb's page rebuild copies rows from their raw offsets: clear the
+    // deleted/lookup flags for it and set them again afterwards.
+    const int rco = mdb->fmt->row_count_offset;
+    const int rowsOnPage = qFromLittleEndian<quint16>(mdb->pg_buf + rco);
+    QVector<quint16> flags(rowsOnPage);
+    bool flagged = false;
+    for (int i = 0; i < rowsOnPage; ++i) {
+      unsigned char* entry = mdb->pg_buf + rco + 2 + i * 2;
+      const quint16 offset = qFromLittleEndian<quint16>(entry);
+      flags[i] = offset & kRowFlags;
+      flagged = flagged || flags[i] != 0;
+      qToLittleEndian<quint16>(offset & ~kRowFlags, entry);
+    }
+    if (flags[row.index] != 0) throw db::Error(QStringLiteral("Row %1=%2 of %3 is an overflow row").arg(update.keyColumn).arg(update.keyValue).arg(tableName));
+
+    for (unsigned int i = 0; i < def->num_cols; ++i) {
+      columnAt(def, i)->bind_ptr = nullptr;
+      columnAt(def, i)->len_ptr = nullptr;
+    }
+    for (Change& change : changes) mdb_bind_column(def, change.column + 1, change.stored.data(), &change.storedLength);
+    // libmdb 1.0 compares 1-based index key numbers with 0-based column
+    // numbers and so refuses the column after an indexed one; indexed columns
+    // were refused above, so its check is switched off for the call.
+    const unsigned int indexCount = def->num_idxs;
+    def->num_idxs = 0;
+    written = true;
+    {
+      StderrCapture capture;
+      mdb_update_row(def);
+      engineMessage = capture.finish();
+    }
+    def->num_idxs = indexCount;
+    if (flagged) {
+      for (int i = 0; i < rowsOnPage; ++i) {
+        unsigned char* entry = mdb->pg_buf + rco + 2 + i * 2;
+        qToLittleEndian<quint16>(qFromLittleEndian<quint16>(entry) | flags[i], entry);
+      }
+      mdb_write_pg(mdb, def->cur_phys_pg);
+    }
+    for (unsigned int i = 0; i < def->num_cols; ++i) {
+      columnAt(def, i)->bind_ptr = nullptr;
+      columnAt(def, i)->len_ptr = nullptr;
+    }
+  } catch (...) {
+    if (written) restorePages(path, original, pageSize);
+    throw;
+  }
+
+  QString problem;
+  try {
+    MdbDatabase database(path, false);
+    MdbTable table(database, update.table);
+    problem = verify(before, scanAll(table), target, changes, columns);
+  } catch (const db::Error& error) {
+    problem = error.message();
+  }
+  if (!problem.isEmpty()) {
+    restorePages(path, original, pageSize);
+    QString message = QStringLiteral("Update of %1 row %2=%3 failed and was undone: %4")
+                          .arg(tableName, update.keyColumn).arg(update.keyValue).arg(problem);
+    if (!engineMessage.isEmpty()) message += QStringLiteral(" (libmdb: %1)").arg(engineMessage.simplified());
+    throw db::Error(message);
+  }
+}
+
+}  // namespace db::engine

@@ -1,0 +1,75 @@
+// zova-db-bench FILE "SELECT ..." [RUNS]: what one query costs through the
+// worker process (the way the monitor runs it) against the same query done
+// in-process with libmdb, and the share of the snapshot copy.
+//
+// Prints figures; it asserts nothing about speed.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
+
+#include "db/Database.h"
+#include "db/Evaluator.h"
+#include "db/JetFile.h"
+#include "db/MdbTable.h"
+#include "db/SqlParser.h"
+
+namespace {
+
+double perRunMs(QElapsedTimer& timer, int runs) { return timer.nsecsElapsed() / 1e6 / runs; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  if (args.size() < 3) {
+    std::fputs("usage: zova-db-bench FILE \"SELECT ...\" [RUNS]\n", stderr);
+    return 1;
+  }
+  const QString file = args[1];
+  const QString sql = args[2];
+  const int runs = args.size() > 3 ? qMax(1, args[3].toInt()) : 50;
+  try {
+    int rows = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < runs; ++i) {
+      db::Connection connection;
+      connection.setConnectionString(
+          QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=READ;Persist Security Info=False;").arg(file));
+      connection.open();
+      db::Dataset dataset(connection);
+      dataset.setSql(sql);
+      dataset.open();
+      rows = dataset.rowCount();
+      connection.close();
+    }
+    const double throughLayer = perRunMs(timer, runs);
+
+    timer.restart();
+    for (int i = 0; i < runs; ++i) QFile::remove(db::takeSnapshot(file, QDir::tempPath()));
+    const double snapshot = perRunMs(timer, runs);
+
+    const auto select = std::get<db::sql::SelectStatement>(db::sql::parseStatement(sql));
+    timer.restart();
+    for (int i = 0; i < runs; ++i) {
+      db::engine::MdbDatabase database(file, false);
+      db::engine::MdbTable table(database, select.table);
+      db::ResultTable result = db::engine::readTable(table);
+      db::applySelect(select, result);
+    }
+    const double inProcess = perRunMs(timer, runs);
+
+    std::printf("file %s, %d rows, %d runs\n", qPrintable(file), rows, runs);
+    std::printf("open + query through the layer (snapshot + worker): %8.2f ms\n", throughLayer);
+    std::printf("  of which snapshot copy:                           %8.2f ms\n", snapshot);
+    std::printf("same query in-process with libmdb:                  %8.2f ms\n", inProcess);
+    std::printf("cost of the worker process per query:               %8.2f ms\n", throughLayer - snapshot - inProcess);
+  } catch (const db::Error& error) {
+    std::fprintf(stderr, "zova-db-bench: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
