@@ -42,6 +42,8 @@ struct Table {
 
 class Database {
  public:
+  // Adds an empty table and returns it for filling in its rows. The reference
+  // stays valid only until the next addTable (the tables live in one vector).
   Table& addTable(const QString& name, const QVector<Column>& columns);
   const QVector<Table>& tables() const { return m_tables; }
 
