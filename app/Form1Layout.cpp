@@ -1,0 +1,254 @@
+// Laying out one plan page: header lines, the wrapped lists of Grid2, the
+// notice, and the substitution table with its column widths and paging.
+//
+// A page is always rebuilt whole from AktuellerTag and DynList and starts
+// on page 1; painting is suspended on the plan area while it is filled, so a
+// half-built page never shows.
+#include <QFontMetrics>
+
+#include "app/TForm1.h"
+#include "plan/LoadRichText.h"
+#include "plan/PlanState.h"
+#include "richtext/RichEdit.h"
+#include "settings/SettingsValues.h"
+
+namespace {
+
+// Removes leading and trailing blanks and control characters.
+QString trimmed(const QString& text) {
+  int begin = 0;
+  int end = text.size();
+  while (begin < end && text[begin].unicode() <= 32) ++begin;
+  while (end > begin && text[end - 1].unicode() <= 32) --end;
+  return text.mid(begin, end - begin);
+}
+
+QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+
+}  // namespace
+
+void TForm1::setPanelHeight(QWidget* panel, int height) {
+  if (panel->height() == height) return;
+  panel->resize(panel->width(), height);
+  if (auto* owner = qobject_cast<AlignPanel*>(panel->parentWidget())) owner->realign();
+}
+
+void TForm1::ClearGrid(StringGrid* grid) { grid->clearCells(); }
+
+QStringList TForm1::WrapListe(const QString& text, int width, const QFont& font) {
+  const QFontMetrics fm(font);
+  QStringList items;
+  QString rest = trimmed(text);
+  while (!rest.isEmpty()) {
+    const int comma = rest.indexOf(QLatin1Char(','));
+    if (comma < 0) {
+      items << rest;
+      break;
+    }
+    items << rest.left(comma + 1);  // the item keeps its comma
+    rest = trimmed(rest.mid(comma + 1));
+  }
+  QStringList lines;
+  QString line;
+  for (const QString& item : items) {
+    if (line.isEmpty()) {
+      line = item;
+    } else if (fm.horizontalAdvance(line + QLatin1Char(' ') + item) > width) {
+      lines << line;
+      line = item;
+    } else {
+      line += QLatin1Char(' ') + item;
+    }
+  }
+  if (!line.isEmpty()) lines << line;
+  return lines;
+}
+
+void TForm1::AddInfoZeilen(const QString& liste, const QString& caption) {
+  if (liste.isEmpty()) return;
+  const QStringList lines = WrapListe(liste, m_infoColumnWidth, Panel1->font());
+  Grid2->setRowCount(Grid2->RowCount() + static_cast<int>(lines.size()));
+  Grid2->setCell(0, m_gridCursor, caption);
+  for (const QString& line : lines) {
+    Grid2->setCell(1, m_gridCursor, line);
+    ++m_gridCursor;
+  }
+}
+
+void TForm1::CalcSpaltenbreiten(const QFont& font, int gridWidth) {
+  const QFontMetrics fm(font);
+  const int available = Settings.AutoScroll ? gridWidth - 2 : gridWidth - 22;
+  qint64 w[8] = {};
+  for (int i = 1; i <= 7; ++i) w[i] = fm.horizontalAdvance(Spaltenkoepfe[i]) + 6;
+  for (const TDynItemRef& row : Plan.DynList)
+    for (int i = 1; i <= 7; ++i) w[i] = qMax<qint64>(w[i], fm.horizontalAdvance(row->F(i)) + 6);
+  qint64 sum = 0;
+  for (int i = 1; i <= 7; ++i) sum += w[i];
+  if (available > sum) {
+    const qint64 spare = available - sum;
+    for (int i = 1; i <= 7; ++i) w[i] += w[i] * spare / sum;
+  }
+  sum = 0;
+  for (int i = 1; i <= 7; ++i) sum += w[i];
+  if (sum != available) w[7] += available - sum;  // the last column takes the rest
+  if (w[7] < 0) w[7] = 0;
+  for (int i = 1; i <= 7; ++i) Spaltenbreiten[i] = static_cast<int>(w[i]);
+}
+
+void TForm1::Showdaten() {
+  // 1-4
+  Plan.NeuAufbau = false;
+  if (!Plan.AktuellerTag) return;
+  const TStatItem& tag = *Plan.AktuellerTag;
+  ++LayoutCount;
+  Panel1->setUpdatesEnabled(false);
+  QFont pageFont = Panel1->font();
+  pageFont.setPointSize(Settings.Fontsize);
+  Panel1->setFont(pageFont);
+  for (AlignPanel* panel : {Panel3, Panel6, Panel7}) panel->setColor(HeaderColor);
+
+  // 5-6: header texts
+  const TDateTime heute = zdt::today();
+  Label1->setText(tag.Ueberschrift);
+  if (tag.Datum == heute)
+    Label2->setText(QStringLiteral("Heute ") + tag.Datumlang);
+  else if (tag.Datum == heute + 1)
+    Label2->setText(QStringLiteral("Morgen ") + tag.Datumlang);
+  else
+    Label2->setText(tag.Datumlang);
+  Label3->setText(tag.Schulname);
+  Label4->setText(tag.Version);
+  Label5->setText(tag.Aushangort);
+  Label6->setText(tag.Druckdatum);
+  const TDateTime druckTag = zdt::dateOf(tag.DruckZeit);
+  const QTime druckUhrzeit = zdt::toTime(tag.DruckZeit);
+  const QString uhrzeit = twoDigits(druckUhrzeit.hour()) + ':' + twoDigits(druckUhrzeit.minute()) + " Uhr";
+  if (druckTag == LastDate)
+    Label6->setText(QStringLiteral("Letzte Änderung: Heute ") + uhrzeit);
+  else if (druckTag == LastDate - 1)
+    Label6->setText(QStringLiteral("Letzte Änderung: Gestern ") + uhrzeit);
+
+  // 7
+  BlinkActive = zdt::now() - tag.DruckZeit < 0.1;
+  if (!BlinkActive) LabelBlinking(false);
+
+  // 8-13: the information grid
+  const QFontMetrics fm(pageFont);
+  const QString widest = QStringLiteral("Abwesende Klassen: ");
+  const int W = fm.horizontalAdvance(widest);
+  const int H = fm.height();
+  ClearGrid(Grid2);
+  Grid2->setColWidth(0, W + 10);
+  m_infoColumnWidth = Panel1->width() - W - 15;
+  Grid2->setColWidth(1, qMax(0, m_infoColumnWidth));
+  Grid2->setDefaultRowHeight(H + 1);
+  Grid2->setRowCount(1);
+  m_gridCursor = 0;
+  if (Settings.ShowAKlassen) AddInfoZeilen(tag.AbwKlassen, QStringLiteral("Abwesende Klassen:"));
+  if (Settings.ShowALehrer) AddInfoZeilen(tag.AbwLehrer, QStringLiteral("Abwesende Lehrer:"));
+  if (Settings.ShowAKurse) AddInfoZeilen(tag.AbwKurse, QStringLiteral("Abwesende Kurse:"));
+  if (Settings.ShowARaeume) AddInfoZeilen(tag.FehlRaeume, QStringLiteral("Fehlende Räume:"));
+  if (Settings.ShowBKlassen) AddInfoZeilen(tag.BetrKlassen, QStringLiteral("Betroffene Klassen:"));
+  if (Settings.ShowBLehrer) AddInfoZeilen(tag.BetrLehrer, QStringLiteral("Betroffene Lehrer:"));
+  Seitenzeile = m_gridCursor;
+  setPanelHeight(Grid2, (Grid2->DefaultRowHeight() + StringGrid::kGridLineWidth) * Grid2->RowCount() + 2);
+
+  // 13-15: the notice, its panel sized by the box's own resize request
+  RichEdit1->resize(qMax(0, m_infoColumnWidth), RichEdit1->height());
+  Panel2->realign();
+  LoadRichText(tag.BitteRTF, RichEdit1, pageFont);
+  RichEdit1->requestResize();
+  QFont captionFont = Label7->font();
+  captionFont.setPointSize(Panel2->font().pointSize());
+  Label7->setFont(captionFont);
+  Label7->adjustSize();
+  Panel2->update();
+
+  // 16-24: the substitution table
+  ClearGrid(Grid);
+  Grid->show();
+  Grid->setTopRow(1);
+  for (int i = 1; i <= 7; ++i) {
+    Spaltenkoepfe[i] = tag.Spalten[i];
+    Grid->setCell(i - 1, 0, tag.Spalten[i]);
+  }
+  CalcSpaltenbreiten(pageFont, Grid->width());
+  const int rows = Plan.DynList.Count();
+  Grid->setRowCount(rows > 0 ? rows + 2 : 2);
+  Grid->setDefaultRowHeight(H + 1);
+  for (int i = 1; i <= 7; ++i) Grid->setColWidth(i - 1, Spaltenbreiten[i]);
+  Grid->setScrollBarShown(!Settings.AutoScroll);
+  AktSeite = 1;
+  for (int r = 0; r < rows; ++r) {
+    const TDynItem& row = *Plan.DynList.Items(r);
+    for (int c = 1; c <= 7; ++c) {
+      // A row that continues the group of the row above shows no first column.
+      if (c == 1 && r >= 1 && row.F1 == Plan.DynList.Items(r - 1)->F1) continue;
+      Grid->setCell(c - 1, r + 1, row.F(c));
+    }
+  }
+  Grid->setTopRow(1);
+  Grid->setCell(6, Grid->RowCount() - 1, tag.Gezeichnet);
+
+  // 25: paging. When not one body row fits (a window too small), a page is
+  // taken as one row, so the page count and paging stay well defined.
+  AnzSichtbar = qMax(1, Grid->VisibleRowCount());
+  AnzZeilen = rows;
+  AnzSeiten = (AnzZeilen - 1) / AnzSichtbar + 1;
+  if (AnzSeiten < 1) AnzSeiten = 1;
+
+  // 26-28
+  if (rows > 0) {
+    Grid2->setCell(0, Seitenzeile,
+                   Settings.AutoScroll ? QStringLiteral("Seite %1 von %2").arg(AktSeite).arg(AnzSeiten) : QString());
+    Grid2->setCell(1, Seitenzeile, QString());
+    Grid->show();
+  } else {
+    Grid2->setCell(0, Seitenzeile, QString());
+    Grid2->setCell(1, Seitenzeile, QStringLiteral("vorläufig keine Vertretungen"));
+    Grid->hide();
+  }
+  if (!Settings.AutoScroll)
+    ScrollTimer->stop();
+  else if (!ScrollTimer->isActive())
+    ScrollTimer->start();
+  Panel1->setUpdatesEnabled(true);
+  Panel1->show();
+  if (Panel1->isVisible() && Grid->isVisible()) Grid->setFocus();
+}
+
+void TForm1::CheckHeaderPanels() {
+  // Measured in a font of the window's face; the controls keep their fonts.
+  const int size1 = qMax(12, Settings.Fontsize);
+  if (Panel3->font().pointSize() != size1) {
+    QFont font(QStringLiteral("Verdana"), size1);
+    font.setBold(size1 <= 14);
+    const QFontMetrics fm(font);
+    Q_UNUSED(Label1->text());
+    setPanelHeight(Panel3, fm.height() + 4);
+    Panel3->setFont(font);
+  }
+  const int size2 = qMax(10, Settings.Fontsize - 2);
+  if (Panel6->font().pointSize() != size2) {
+    const QFont font(QStringLiteral("Verdana"), size2);
+    const QFontMetrics fm(font);
+    setPanelHeight(Panel6, fm.height() + 2);
+    setPanelHeight(Panel7, fm.height() + 2);
+    Panel6->setFont(font);
+    Panel7->setFont(font);
+  }
+}
+
+void TForm1::RichEdit1ResizeRequest(const QRect& requested) {
+  int height = RichEdit1->hasLines() ? requested.bottom() + 4 : 1;
+  height = qMin(height, this->height() / 3);
+  if (height != Panel2->height()) {
+    setPanelHeight(Panel2, height);
+    Panel2->update();
+  }
+}
+
+void TForm1::Panel1Resize() {
+  Plan.NeuAufbau = true;
+  Grid->hide();
+}

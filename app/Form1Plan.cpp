@@ -1,0 +1,70 @@
+// Loading the plan: all day records of both audiences, and the rows of a day.
+//
+// Failures are silent: what was loaded stays, and the page shows the state
+// through Datenloeschen. The connection is closed before each load returns.
+#include <cmath>
+
+#include "app/TForm1.h"
+#include "plan/DataModule.h"
+#include "plan/PlanState.h"
+
+void TForm1::GetDaten() {
+  DBox->clear();
+  DBVerbunden = true;
+  if (!DM->ADOOpenRead()) {
+    DBVerbunden = false;
+    Datenloeschen();
+    return;
+  }
+  try {
+    DM->ado1.close();
+    DM->ado1.setSql(QStringLiteral("SELECT * FROM TStatTextAula"));
+    DM->ado1.open();
+    DM->ado1.sort(QStringLiteral("Datum ASC"));
+    DM->LoadStatList(Plan.StatListAula);
+    DM->ado1.close();
+    DM->ado1.setSql(QStringLiteral("SELECT * FROM TStatTextLehrer"));
+    DM->ado1.open();
+    DM->ado1.sort(QStringLiteral("Datum ASC"));
+    DM->LoadStatList(Plan.StatListLehrer);
+  } catch (const db::Error&) {
+    // A missing table or column ends the load; what was read stays.
+  }
+  DM->ado1.close();
+  DM->ADOConn.close();
+  // AktuellerTag still refers to the record shown before the reload, so
+  // BuildDBox finds the same date again when it still exists.
+  BuildDBox();
+}
+
+void TForm1::GetDynData(std::uint8_t infoTyp, TDateTime datum) {
+  Plan.DynList.Clear();
+  DBVerbunden = true;
+  if (!DM->ADOOpenRead()) {
+    DBVerbunden = false;
+    Datenloeschen();
+    return;
+  }
+  try {
+    DM->ado1.close();
+    const QString table = infoTyp == 0 ? QStringLiteral("TDynTextAula") : QStringLiteral("TDynTextLehrer");
+    const auto dayNumber = static_cast<qint64>(std::trunc(datum));
+    DM->ado1.setSql(QStringLiteral("Select * from ") + table + QStringLiteral(" where Datum = ") +
+                    QString::number(dayNumber) + QStringLiteral(";"));
+    DM->ado1.open();
+    DM->ado1.sort(QStringLiteral("ID"));
+    DM->ado1.first();
+    while (!DM->ado1.eof()) {
+      auto row = std::make_shared<TDynItem>();
+      for (int n = 1; n <= 7; ++n) row->F(n) = DM->ado1.asText(QStringLiteral("F%1").arg(n));
+      for (int n = 1; n <= 7; ++n)
+        if (row->F(n) == QLatin1String(".")) row->F(n).clear();
+      Plan.DynList.Add(row);
+      DM->ado1.next();
+    }
+  } catch (const db::Error&) {
+    // The rows read before the failure stay.
+  }
+  DM->ado1.close();
+  DM->ADOConn.close();
+}

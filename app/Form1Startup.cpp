@@ -1,0 +1,306 @@
+// The main window's controls, its start-up order and its close.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QScreen>
+
+#include "app/TForm1.h"
+#include "notifications/Notifications.h"
+#include "platform/Folders.h"
+#include "plan/PlanState.h"
+#include "richtext/RichEdit.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsValues.h"
+
+namespace {
+
+const QColor kDesignHeaderColor(99, 102, 118);
+const QColor kNoticeColor(252, 241, 201);
+
+QLabel* headerLabel(QWidget* panel, QHBoxLayout* layout, Qt::Alignment align) {
+  auto* label = new QLabel(panel);
+  label->setAlignment(align | Qt::AlignVCenter);
+  QPalette pal = label->palette();
+  pal.setColor(QPalette::WindowText, Qt::white);
+  label->setPalette(pal);
+  layout->addWidget(label);
+  return label;
+}
+
+// A header line: a coloured panel with a label at the left and one at the right.
+AlignPanel* headerPanel(int height, int pointSize, bool bold, QLabel*& left, QLabel*& right) {
+  auto* panel = new AlignPanel;
+  panel->resize(100, height);
+  panel->setColor(kDesignHeaderColor);
+  QFont font(QStringLiteral("Verdana"), pointSize);
+  font.setBold(bold);
+  panel->setFont(font);
+  auto* layout = new QHBoxLayout(panel);
+  layout->setContentsMargins(4, 0, 4, 0);
+  left = headerLabel(panel, layout, Qt::AlignLeft);
+  // A long heading may be cut at the right; the date at the right never is.
+  left->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  layout->setStretchFactor(left, 1);
+  right = headerLabel(panel, layout, Qt::AlignRight);
+  return panel;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : AlignPanel(parent) {
+  createControls();
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createControls() {
+  setFont(QFont(QStringLiteral("Verdana"), 8));
+  resize(1052, 540);
+
+  // Control panel
+  Panel5 = new AlignPanel;
+  Panel5->resize(100, 24);
+  DBox = new QComboBox(Panel5);
+  DBox->setEditable(false);
+  DBox->setGeometry(2, 1, 145, 22);
+  RadioButton3 = new QRadioButton(QStringLiteral("Schülerinformation"), Panel5);
+  RadioButton3->setGeometry(168, 2, 137, 20);
+  RadioButton3->setChecked(true);
+  RadioButton4 = new QRadioButton(QStringLiteral("Lehrerinformation"), Panel5);
+  RadioButton4->setGeometry(320, 2, 137, 20);
+  SpeedButton2 = new QToolButton(Panel5);
+  SpeedButton2->setText(QStringLiteral("?"));
+  SpeedButton2->setToolTip(QStringLiteral("Versionsinformation"));
+  SpeedButton2->setAutoRaise(true);
+  SpeedButton2->setFont(QFont(QStringLiteral("Verdana"), 10));
+  SpeedButton2->setGeometry(553, 1, 23, 22);
+  TelefonBtn = new QToolButton(Panel5);
+  TelefonBtn->setToolTip(QStringLiteral("Benachrichtigungen"));
+  TelefonBtn->setAutoRaise(true);
+  TelefonBtn->setGeometry(609, 1, 23, 22);
+  addAligned(Panel5, Align::Top);
+
+  // Status bar with three fixed-width panels
+  StatusBar1 = new QWidget;
+  StatusBar1->resize(100, 19);
+  StatusBar1->setFont(QFont(QStringLiteral("Arial"), 8));
+  auto* statusLayout = new QHBoxLayout(StatusBar1);
+  statusLayout->setContentsMargins(0, 0, 0, 0);
+  statusLayout->setSpacing(2);
+  const int widths[3] = {550, 120, 50};
+  for (int i = 0; i < 3; ++i) {
+    StatusPanels[i] = new QLabel(StatusBar1);
+    StatusPanels[i]->setFrameShape(QFrame::Panel);
+    StatusPanels[i]->setFrameShadow(QFrame::Sunken);
+    StatusPanels[i]->setFixedWidth(widths[i]);
+    statusLayout->addWidget(StatusPanels[i]);
+  }
+  statusLayout->addStretch(1);
+  StatusPanels[0]->setText(QStringLiteral(
+      "  ESC = Ende;   F5 = Toggle Steuerpanel;   F10 = Optionen;   F7 = Force Update;   +/- = Fontsize"));
+  StatusPanels[1]->setText(QStringLiteral(" Autoscroll = OFF"));
+  StatusPanels[2]->setText(QStringLiteral("Next update: 24 s"));
+  addAligned(StatusBar1, Align::Bottom);
+
+  // Plan area
+  Panel1 = new AlignPanel;
+  Panel1->setColor(Qt::white);
+  Panel1->setFont(QFont(QStringLiteral("Verdana"), 11));
+  Panel3 = headerPanel(22, 12, true, Label1, Label2);
+  Panel1->addAligned(Panel3, Align::Top);
+  Panel6 = headerPanel(18, 10, false, Label3, Label4);
+  Panel1->addAligned(Panel6, Align::Top);
+  Panel7 = headerPanel(18, 10, false, Label5, Label6);
+  Panel1->addAligned(Panel7, Align::Top);
+
+  Grid2 = new StringGrid;
+  Grid2->setColCount(2);
+  Grid2->setRowCount(1);
+  Grid2->setScrollBarShown(false);
+  Grid2->setFocusPolicy(Qt::NoFocus);
+  Grid2->resize(100, 20);
+  Grid2->setDrawCell([this](QPainter& p, int c, int r, const QRect& rect) { Grid2DrawCell(p, c, r, rect); });
+  Panel1->addAligned(Grid2, Align::Top);
+
+  Panel2 = new AlignPanel;
+  Panel2->setColor(kNoticeColor);
+  Panel2->resize(100, 1);
+  Label7 = new QLabel(QStringLiteral("Bitte beachten:"), Panel2);
+  QFont noticeCaption(QStringLiteral("Verdana"), 8);
+  noticeCaption.setUnderline(true);
+  Label7->setFont(noticeCaption);
+  QPalette maroon = Label7->palette();
+  maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
+  Label7->setPalette(maroon);
+  Label7->move(2, 2);
+  Label7->adjustSize();
+  RichEdit1 = new RichEdit;
+  RichEdit1->setBackgroundColor(kNoticeColor);
+  RichEdit1->resize(300, 1);
+  Panel2->addAligned(RichEdit1, Align::Right);
+  connect(RichEdit1, &RichEdit::resizeRequest, this, &TForm1::RichEdit1ResizeRequest);
+  Panel1->addAligned(Panel2, Align::Top);
+
+  Grid = new StringGrid;
+  Grid->setColCount(7);
+  Grid->setRowCount(2);
+  Grid->setFixedRows(1);
+  Grid->setDrawCell([this](QPainter& p, int c, int r, const QRect& rect) { GridDrawCell(p, c, r, rect); });
+  connect(Grid, &StringGrid::mouseWheelDown, this, [](bool& handled) { handled = true; });
+  connect(Grid, &StringGrid::mouseWheelUp, this, [](bool& handled) { handled = true; });
+  Panel1->addAligned(Grid, Align::Client);
+  addAligned(Panel1, Align::Client);
+  connect(Panel1, &AlignPanel::resized, this, &TForm1::Panel1Resize);
+
+  connect(DBox, &QComboBox::activated, this, [this] { DBoxChange(); });
+  connect(RadioButton3, &QRadioButton::toggled, this, [this] { RadioButton3Click(); });
+  connect(RadioButton4, &QRadioButton::toggled, this, [this] { RadioButton4Click(); });
+
+  // Timers
+  auto timer = [this](void (TForm1::*handler)()) {
+    auto* t = new QTimer(this);
+    connect(t, &QTimer::timeout, this, handler);
+    return t;
+  };
+  UpdateTimer = timer(&TForm1::UpdateTimerTimer);
+  ScrollTimer = timer(&TForm1::ScrollTimerTimer);
+  Timer1 = timer(&TForm1::Timer1Timer);
+  Timer1->setInterval(60000);
+  Blinktimer = timer(&TForm1::BlinktimerTimer);
+  Blinktimer->setInterval(3000);
+  updatechecktimer = timer(&TForm1::updatechecktimerTimer);
+  updatechecktimer->setInterval(1000);
+  Benachrichtigungstimer = timer(&TForm1::CheckBenachrichtigungen);
+
+  PlanWatcher = new QFileSystemWatcher(this);
+  PlanChangeDebounce = new QTimer(this);
+  PlanChangeDebounce->setSingleShot(true);
+  PlanChangeDebounce->setInterval(1000);
+  auto restart = [this] { PlanChangeDebounce->start(); };
+  connect(PlanWatcher, &QFileSystemWatcher::fileChanged, this, restart);
+  connect(PlanWatcher, &QFileSystemWatcher::directoryChanged, this, restart);
+
+  qApp->installEventFilter(this);
+
+  NotificationUi.setTelefonBtnVisible = [this](bool on) { TelefonBtn->setVisible(on); };
+  NotificationUi.setBenachrichtigungstimerEnabled = [this](bool on) {
+    if (on)
+      Benachrichtigungstimer->start();
+    else
+      Benachrichtigungstimer->stop();
+  };
+}
+
+int TForm1::ScaledPanelWidth(int designWidth, int ppi) {
+  return ppi > 96 ? designWidth * ppi / 96 : designWidth;
+}
+
+void TForm1::FormCreate() {
+  // 1-2
+  Plan.Nachlaufzeit = zdt::encodeTime(1, 0);
+  Settings.Haltbarkeit = zdt::encodeTime(18, 0);
+  ErsteAktivierung = true;
+  Plan.NeuAufbau = false;
+  // 3-4: program folder and the per-user folders
+  Programmpfad = folders::programFolder();
+  Einstellungspfad.clear();
+  Pfad2007.clear();
+  const QString appData = GetShellFolder();
+  Einstellungspfad = appData + QStringLiteral("Kelvaro/Zova-Monitor/");
+  folders::createFolder(Einstellungspfad);
+  Pfad2007 = appData + QStringLiteral("Kelvaro/Zentrova2007/");
+  // 5-7
+  LastDate = zdt::today();
+  ReadSettings();
+  TelefonBtn->setVisible(NotificationsAvailable);
+  // 8-10: window placement
+  if (Settings.Left < 0) Settings.Left = 0;
+  if (Settings.Top < 0) Settings.Top = 0;
+  move(Settings.Left, Settings.Top);
+  resize(Settings.Width, Settings.Height);
+  if (Settings.WindowMax) setWindowState(windowState() | Qt::WindowMaximized);
+  // 11-19
+  IsFullScreen = false;
+  HeaderColor = Headerfarbe(0);
+  Panel5->setVisible(Settings.ShowSteuerPanel);
+  QFont pageFont = Panel1->font();
+  pageFont.setPointSize(Settings.Fontsize);
+  Panel1->setFont(pageFont);
+  const int ppi = qRound(screen() ? screen()->logicalDotsPerInch() : 96.0);
+  for (QLabel* panel : StatusPanels) panel->setFixedWidth(ScaledPanelWidth(panel->minimumWidth(), ppi));
+  StatusBar1->setVisible(Settings.ShowStatusPanel);
+  SetPanelText();
+  setWindowTitle(QString::fromLatin1(kCaption));
+  Panel1->show();
+  // 20: the lists exist for the whole run; they start empty
+  Plan.StatListAula.Clear();
+  Plan.StatListLehrer.Clear();
+  Plan.DynList.Clear();
+  Plan.Tagesliste.clear();
+  // 21: audience; checking a button runs its click handler, which finds
+  // AktuellerTyp already set and does nothing
+  Plan.AktuellerTyp = Settings.AutoScroll ? Settings.InfoTyp : Settings.LastTyp;
+  RadioButton3->setChecked(Plan.AktuellerTyp == 0);
+  RadioButton4->setChecked(Plan.AktuellerTyp == 1);
+  // 22-24: timers
+  ScrollTimer->setInterval(Settings.ScrollTime * 1000);
+  UpdateIntervall = Settings.Refreshinterval * 60000;
+  UpdateTimer->setInterval(UpdateIntervall);
+  Benachrichtigungstimer->setInterval(Settings.KarenzZeit * 60000);
+  UpdateTimer->start();
+  Timer1->start();
+  Blinktimer->start();
+  updatechecktimer->start();
+  // 25-29
+  GetDaten();
+  LetztesUpdate = zdt::now();
+  BuildTagesliste();
+  ClockWarningShown = false;
+  CheckBenachrichtigungen();
+  WatchPlanFile();
+}
+
+void TForm1::FormActivate() {
+  if (!ErsteAktivierung) return;
+  if (Settings.Vollbild) FullScreen(true);
+  Datenanzeigen();
+  ErsteAktivierung = false;
+}
+
+void TForm1::FormClose() {
+  if (m_closed) return;
+  m_closed = true;
+  if (!Settings.Vollbild) {
+    // Position of the frame, size of the window's content: what move() and
+    // resize() take again at the next start.
+    Settings.Left = pos().x();
+    Settings.Top = pos().y();
+    Settings.Width = width();
+    Settings.Height = height();
+    Settings.WindowMax = isMaximized();
+  }
+  WriteSettings();
+  Plan.StatListAula.Clear();
+  Plan.StatListLehrer.Clear();
+  Plan.DynList.Clear();
+  Plan.Tagesliste.clear();
+  Plan.AktuellerTag.reset();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  AlignPanel::showEvent(event);
+  // A window manager may never activate the window (a wall screen without
+  // one, or a virtual display): the first showing counts as activation too.
+  if (ErsteAktivierung) QTimer::singleShot(0, this, &TForm1::FormActivate);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  AlignPanel::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}

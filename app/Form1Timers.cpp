@@ -1,0 +1,118 @@
+// Header colours and the blinking change label, the date check, the
+// one-second countdown with its pending relayout, the status texts, full
+// screen, and the keys of the main window.
+#include <QKeyEvent>
+#include <QScreen>
+#include <cmath>
+
+#include "app/TForm1.h"
+#include "plan/PlanState.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsValues.h"
+
+QColor TForm1::Headerfarbe(int position) {
+  switch (position) {
+    case 0: return QColor(58, 110, 165);
+    case 1: return QColor(0, 128, 128);
+    case 2: return QColor(196, 78, 38);
+    case 3: return QColor(125, 104, 81);
+    default: return QColor(99, 102, 118);
+  }
+}
+
+void TForm1::LabelBlinking(bool on) {
+  QFont font = Label6->font();
+  font.setBold(on);
+  Label6->setFont(font);
+  QPalette pal = Label6->palette();
+  // On the red header colour the blinking label turns black instead of red.
+  const QColor onColour = HeaderColor.red() <= 150 ? QColor(255, 0, 0) : QColor(Qt::black);
+  pal.setColor(QPalette::WindowText, on ? onColour : QColor(Qt::white));
+  Label6->setPalette(pal);
+}
+
+void TForm1::BlinktimerTimer() {
+  if (!BlinkActive) {
+    LabelBlinking(false);
+    return;
+  }
+  if (Plan.AktuellerTag) BlinkActive = zdt::now() - Plan.AktuellerTag->DruckZeit < 0.1;
+  BlinkPhase = (BlinkPhase + 1) % 2;
+  LabelBlinking(BlinkPhase == 1);
+}
+
+void TForm1::Timer1Timer() {
+  if (!Settings.AutoScroll) return;
+  if (zdt::today() == LastDate) return;
+  LastDate = zdt::today();
+  BuildTagesliste();
+  Datenanzeigen();
+}
+
+void TForm1::updatechecktimerTimer() {
+  const int interval = UpdateIntervall / 1000;
+  // Elapsed seconds, rounded half to even.
+  long long elapsed = std::llrint((zdt::now() - LetztesUpdate) * 24 * 3600);
+  if (elapsed < 0 || elapsed > interval) elapsed = 0;
+  const long long remaining = interval - elapsed;
+  if (remaining <= 60)
+    StatusPanels[2]->setText(QStringLiteral(" next update check: %1 s").arg(remaining));
+  else
+    StatusPanels[2]->setText(QStringLiteral(" next update check: %1 min").arg((remaining + 30) / 60));
+  if (Plan.NeuAufbau) {
+    Showdaten();
+    Plan.NeuAufbau = false;
+  }
+}
+
+void TForm1::ScrollTimerTimer() {
+  // Automatic paging through pages and days is not built yet; the day list
+  // is kept current for it.
+  CheckAnzList();
+}
+
+void TForm1::SetPanelText() {
+  StatusPanels[1]->setText(Settings.AutoScroll ? QStringLiteral(" Autoscroll = ON")
+                                               : QStringLiteral(" Autoscroll = OFF"));
+}
+
+void TForm1::FullScreen(bool on) {
+  if (on == IsFullScreen) return;
+  IsFullScreen = on;
+  if (on)
+    showFullScreen();
+  else
+    showNormal();
+}
+
+void TForm1::CheckBenachrichtigungen() {
+  // The notification check comes with the notification store; until then
+  // the feature is off (InitNotifications hides the telephone button).
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // The window sees every key before the focused control does.
+  if (event->type() == QEvent::KeyPress) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget != this && widget->window() == this) {
+      keyPressEvent(static_cast<QKeyEvent*>(event));
+      return true;
+    }
+  }
+  return AlignPanel::eventFilter(watched, event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      close();
+      break;
+    case Qt::Key_F7:
+      ForceUpdate();
+      break;
+    default:
+      break;
+  }
+  // Every key is consumed here; none reaches the day chooser or the grid.
+  event->accept();
+}

@@ -1,0 +1,163 @@
+// The main window of the monitor: every control of the plan display, its six
+// timers, and the handlers that drive the page.
+//
+// The member functions live in several files by concern: start-up and close
+// (Form1Startup.cpp), loading the plan (Form1Plan.cpp), the refresh cycle
+// (Form1Refresh.cpp), day and audience choice (Form1DayChoice.cpp), page
+// layout (Form1Layout.cpp), grid painting (Form1Painting.cpp), and the
+// header colours, timers and keys (Form1Timers.cpp).
+#pragma once
+
+#include <QColor>
+#include <QComboBox>
+#include <QFileSystemWatcher>
+#include <QLabel>
+#include <QRadioButton>
+#include <QStringList>
+#include <QTimer>
+#include <QToolButton>
+
+#include "platform/DateTime.h"
+#include "plan/PlanRecords.h"
+#include "widgets/AlignPanel.h"
+#include "widgets/StringGrid.h"
+
+class RichEdit;
+
+class TForm1 : public AlignPanel {
+  Q_OBJECT
+ public:
+  static constexpr const char* kCaption = "ZENTROVA - Vertretungsmonitor 1.0.15";
+
+  // Creating the window runs FormCreate.
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // --- Controls, top to bottom ---
+  AlignPanel* Panel5;  // control panel
+  QComboBox* DBox;
+  QRadioButton* RadioButton3;
+  QRadioButton* RadioButton4;
+  QToolButton* SpeedButton2;
+  QToolButton* TelefonBtn;
+  QWidget* StatusBar1;
+  QLabel* StatusPanels[3];
+  AlignPanel* Panel1;  // plan area; its font is the page font
+  AlignPanel* Panel3;
+  QLabel* Label1;
+  QLabel* Label2;
+  AlignPanel* Panel6;
+  QLabel* Label3;
+  QLabel* Label4;
+  AlignPanel* Panel7;
+  QLabel* Label5;
+  QLabel* Label6;
+  StringGrid* Grid2;  // absence lists and page row
+  AlignPanel* Panel2;  // notice area
+  QLabel* Label7;
+  RichEdit* RichEdit1;
+  StringGrid* Grid;  // substitution table
+
+  QTimer* UpdateTimer;
+  QTimer* ScrollTimer;
+  QTimer* Timer1;
+  QTimer* Blinktimer;
+  QTimer* updatechecktimer;
+  QTimer* Benachrichtigungstimer;
+
+  // --- Fields ---
+  TDateTime LastDate = 0;
+  QColor HeaderColor;
+  int UpdateIntervall = 0;
+  TDateTime LetztesUpdate = 0;
+  bool BlinkActive = false;
+  int BlinkPhase = 0;
+  bool ErsteAktivierung = true;
+  bool IsFullScreen = false;
+  bool DBVerbunden = false;
+  int AktSeite = 1;
+  int AnzSeiten = 1;
+  int AnzSichtbar = 0;
+  int AnzZeilen = 0;
+  int Seitenzeile = 0;  // row of Grid2 that shows the page indicator
+  QStringList Spaltenkoepfe = QStringList(8, QString());  // headings 1..7
+  int Spaltenbreiten[8] = {};                               // widths 1..7
+
+  // Page layouts done so far (for tests and diagnostics).
+  int LayoutCount = 0;
+
+  // --- Start and close ---
+  void FormCreate();
+  void FormActivate();
+  void FormClose();
+
+  // --- Loading the plan ---
+  void GetDaten();
+  void GetDynData(std::uint8_t infoTyp, TDateTime datum);
+
+  // --- Refresh cycle ---
+  void UpdateTimerTimer();
+  void ForceUpdate();
+  void GetNewDaten();
+  void Datenanzeigen();
+  void Datenloeschen();
+
+  // --- Day and audience choice ---
+  void BuildDBox();
+  void DBoxChange();
+  void RadioButton3Click();
+  void RadioButton4Click();
+  void BuildTagesliste();
+  void CheckAnzList();
+  // The record behind DBox's item, or none.
+  TStatItemRef DBoxRecord(int index) const;
+  // "ddd, dd.mm.yy" with the locale's short weekday name.
+  static QString DBoxText(TDateTime datum);
+
+  // --- Page layout ---
+  void Showdaten();
+  void AddInfoZeilen(const QString& liste, const QString& caption);
+  static QStringList WrapListe(const QString& text, int width, const QFont& font);
+  void CalcSpaltenbreiten(const QFont& font, int gridWidth);
+  static void ClearGrid(StringGrid* grid);
+  void CheckHeaderPanels();
+  void RichEdit1ResizeRequest(const QRect& requested);
+  void Panel1Resize();
+
+  // --- Grid painting ---
+  void GridDrawCell(QPainter& painter, int col, int row, const QRect& rect);
+  void Grid2DrawCell(QPainter& painter, int col, int row, const QRect& rect);
+
+  // --- Header colours, timers, keys ---
+  static QColor Headerfarbe(int position);
+  void LabelBlinking(bool on);
+  void BlinktimerTimer();
+  void Timer1Timer();
+  void updatechecktimerTimer();
+  void ScrollTimerTimer();
+  void SetPanelText();
+  void FullScreen(bool on);
+  void CheckBenachrichtigungen();
+  // Width of a status-bar panel on a screen of `ppi` pixels per inch.
+  static int ScaledPanelWidth(int designWidth, int ppi);
+
+  // The plan file watch: a changed Zova-Internet.mdb is polled about a
+  // second after it settles, besides the regular UpdateTimer poll.
+  void WatchPlanFile();
+  QFileSystemWatcher* PlanWatcher;
+  QTimer* PlanChangeDebounce;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void createControls();
+  void setPanelHeight(QWidget* panel, int height);
+  int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out
+  int m_infoColumnWidth = 0; // width C1 of Grid2's list column
+  bool m_closed = false;
+};

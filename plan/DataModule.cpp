@@ -1,0 +1,77 @@
+// The data module: opening the plan database, loading day records, and the
+// SQL date literals.
+#include "plan/DataModule.h"
+
+#include "settings/SettingsValues.h"
+
+std::unique_ptr<TDM> DM;
+
+TDM::TDM() : ado1(ADOConn), ADOBCommand(ConnectionBenachrichtigung) {}
+
+QString TDM::PlanConnectionString() {
+  // Datenpfad ends with the separator when set; none is inserted here, so an
+  // empty Datenpfad names the bare file.
+  return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + Settings.Datenpfad +
+         QStringLiteral("Zova-Internet.mdb;") + QStringLiteral("Mode=READ;") +
+         QStringLiteral("Persist Security Info=False;");
+}
+
+bool TDM::ADOOpenRead() {
+  try {
+    ADOConn.close();
+    ADOConn.setConnectionString(PlanConnectionString());
+    ADOConn.open();
+  } catch (const db::Error&) {
+    return false;
+  }
+  return true;
+}
+
+void TDM::LoadStatList(TStatList& list) {
+  list.Clear();
+  ado1.first();
+  while (!ado1.eof()) {
+    auto item = std::make_shared<TStatItem>();
+    item->Geaendert = false;
+    item->Datum = ado1.asDateTime(QStringLiteral("Datum"));
+    item->DruckZeit = ado1.asDateTime(QStringLiteral("DruckZeit"));
+    item->Datumlang = ado1.asText(QStringLiteral("Datumlang"));
+    item->Version = ado1.asText(QStringLiteral("Version"));
+    item->Druckdatum = ado1.asText(QStringLiteral("Druckdatum"));
+    item->Ueberschrift = ado1.asText(QStringLiteral("Ueberschrift"));
+    item->Schulname = ado1.asText(QStringLiteral("Schulname"));
+    item->Aushangort = ado1.asText(QStringLiteral("Aushangort"));
+    item->Gezeichnet = ado1.asText(QStringLiteral("Gezeichnet"));
+    for (int i = 1; i <= 7; ++i) item->Spalten[i] = ado1.asText(QStringLiteral("H%1").arg(i));
+    item->AbwKlassen = ado1.asText(QStringLiteral("AbwKlassen"));
+    item->AbwLehrer = ado1.asText(QStringLiteral("AbwLehrer"));
+    item->AbwKurse = ado1.asText(QStringLiteral("AbwKurse"));
+    item->FehlRaeume = ado1.asText(QStringLiteral("FehlRäume"));
+    item->BetrLehrer = ado1.asText(QStringLiteral("BetrLehrer"));
+    item->BetrKlassen = ado1.asText(QStringLiteral("BetrKlassen"));
+    item->BitteBeachten = ado1.asText(QStringLiteral("BitteBeachten"));
+    item->BitteRTF = ado1.asText(QStringLiteral("BitteRTF"));
+    list.Add(item);
+    ado1.next();
+  }
+}
+
+namespace {
+
+QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+
+QString datePart(TDateTime value) {
+  const QDate date = zdt::toDate(value);
+  return twoDigits(date.month()) + '/' + twoDigits(date.day()) + '/' +
+         QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+QString SQLDate(TDateTime value) { return '#' + datePart(value) + '#'; }
+
+QString SQLDateTime(TDateTime value) {
+  const QTime time = zdt::toTime(value);
+  return '#' + datePart(value) + ' ' + twoDigits(time.hour()) + '.' + twoDigits(time.minute()) +
+         '.' + twoDigits(time.second()) + '#';
+}

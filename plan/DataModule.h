@@ -1,0 +1,41 @@
+// The data module TDM: the database objects of both databases, the opening
+// of the plan database, loading day records, and the Jet SQL date literals.
+//
+// Connections are never held open: each load opens ADOConn and closes it
+// before it returns, also after a failure.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "db/Database.h"
+#include "plan/PlanRecords.h"
+
+class TDM {
+ public:
+  TDM();
+
+  db::Connection ADOConn;                     // plan database
+  db::Dataset ado1;                           // the one plan query, read-only
+  db::Connection ConnectionBenachrichtigung;  // notification database
+  db::Command ADOBCommand;                    // runs the notification UPDATE
+
+  // The connection string of the plan database for the current Datenpfad.
+  static QString PlanConnectionString();
+
+  // Opens the plan database; false on any failure, nothing is shown.
+  bool ADOOpenRead();
+
+  // Clears the list and fills it from the rows of the open ado1 result.
+  // A missing column or a value that does not convert throws db::Error; the
+  // records appended before it stay in the list.
+  void LoadStatList(TStatList& list);
+};
+
+// The one data module, created at program start before the main window.
+extern std::unique_ptr<TDM> DM;
+
+// Jet SQL literals, month first, independent of the locale:
+// SQLDate -> #03/15/2007#, SQLDateTime -> #03/15/2007 14.05.09#.
+QString SQLDate(TDateTime value);
+QString SQLDateTime(TDateTime value);

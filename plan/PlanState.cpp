@@ -1,0 +1,4 @@
+// The one instance of the process-wide plan state.
+#include "plan/PlanState.h"
+
+PlanState Plan;
