@@ -65,6 +65,12 @@ void Connection::open() {
   if (settings.readOnly) {
     d->snapshotFile = takeSnapshot(settings.dataSource, QDir::tempPath());
     d->workFile = d->snapshotFile;
+    try {
+      checkJetFile(d->snapshotFile);  // the version copied may differ from the one checked
+    } catch (const db::Error&) {
+      d->releaseSnapshot();
+      throw db::Error(QStringLiteral("%1 is not a Jet (Access) database").arg(settings.dataSource));
+    }
   } else {
     d->workFile = settings.dataSource;
   }

@@ -17,6 +17,9 @@ constexpr int kHeaderBytes = 0x15;
 constexpr int kVersionOffset = 0x14;
 constexpr int kSnapshotAttempts = 5;
 constexpr int kSnapshotPauseMs = 100;
+// A file changed this recently may be in the middle of a rewrite that has
+// merely paused; the copy waits until it has been quiet this long.
+constexpr int kQuietMs = 300;
 
 struct FileState {
   qint64 size = -1;
@@ -59,14 +62,23 @@ JetVersion checkJetFile(const QString& path) {
 QString takeSnapshot(const QString& path, const QString& folder) {
   for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
     if (attempt > 0) QThread::msleep(kSnapshotPauseMs);
-    const FileState before = stateOf(path);
+    FileState before = stateOf(path);
+    const qint64 age = before.modified.msecsTo(QDateTime::currentDateTime());
+    if (age >= 0 && age < kQuietMs) {
+      QThread::msleep(static_cast<unsigned long>(kQuietMs - age));
+      const FileState settled = stateOf(path);
+      if (!(settled == before)) continue;
+      before = settled;
+    }
     QFile original(path);
     if (!original.open(QIODevice::ReadOnly))
       throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, original.errorString()));
     const QByteArray content = original.readAll();
     original.close();
     const FileState after = stateOf(path);
-    if (!(before == after) || content.size() != after.size) continue;
+    // An empty file is never a database but what a rewrite looks like at
+    // its start, so it counts as changing too.
+    if (!(before == after) || content.size() != after.size || content.isEmpty()) continue;
 
     QTemporaryFile snapshot(folder + QStringLiteral("/zova-db-snapshot-XXXXXX.mdb"));
     snapshot.setAutoRemove(false);

@@ -18,9 +18,11 @@ enum class JetVersion { Jet3, Jet4, Ace };
 JetVersion checkJetFile(const QString& path);
 
 // Copies the file in one go to a new private file in `folder` and returns
-// its path. When the original's size or modification time changed while it
+// its path. A file modified in the last few hundred milliseconds is first
+// given that long to settle, as a rewrite may only have paused. When the original's size or modification time changed while it
 // was copied (another program rewriting it), the copy is thrown away and
-// taken again, a few times, briefly apart. Throws db::Error when no
+// taken again, a few times, briefly apart (an empty file counts as one
+// being rewritten). Throws db::Error when no
 // consistent copy could be taken.
 QString takeSnapshot(const QString& path, const QString& folder);
 
