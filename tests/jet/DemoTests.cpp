@@ -187,7 +187,9 @@ TEST_F(Demo, SubstitutionRows_AreGroupedOrderedAndOneDayPages) {
     }
     EXPECT_GE(longest, 35) << name;
     EXPECT_GT(repeats, 0) << name;
-    if (QString(name) == "TDynTextAula") EXPECT_GT(dots, 0);
+    if (QString(name) == "TDynTextAula") {
+      EXPECT_GT(dots, 0);
+    }
   }
 }
 
