@@ -67,6 +67,7 @@ struct ListDefinition {
   int start = 1;
   QString textBefore;
   QString textAfter;
+  bool operator==(const ListDefinition&) const = default;
 };
 
 struct CharProps {
@@ -86,6 +87,7 @@ struct CharProps {
 struct TabStop {
   int twips = 0;
   QTextOption::TabType type = QTextOption::LeftTab;
+  bool operator==(const TabStop&) const = default;
 };
 
 struct ParaProps {
@@ -98,6 +100,7 @@ struct ParaProps {
   QTextOption::TabType nextTabType = QTextOption::LeftTab;
   QList<TabStop> tabs;
   ListDefinition list;
+  bool operator==(const ParaProps&) const = default;
 };
 
 struct GroupState {
@@ -164,6 +167,7 @@ class Reader {
   void beginContent();
   void paragraphBreak();
   void flushRun();
+  void applyParagraph(const ParaProps& props);
   void finish();
 
   // Formatting.
@@ -204,6 +208,7 @@ class Reader {
   bool m_breakPending = false;      // a \par whose block is not inserted yet
   bool m_paragraphStarted = false;  // the current block has content
   ParaProps m_contentPara;          // paragraph props of the latest content
+  ParaProps m_blockPara;            // paragraph props the current block has
   int m_listNumber = 0;
   bool m_previousParagraphNumbered = false;
 };
@@ -704,8 +709,18 @@ void Reader::paragraphBreak() {
   if (!m_paragraphStarted)
     m_previousParagraphNumbered = false;
   flushRun();
-  m_cursor.setBlockFormat(blockFormat(state().para));
+  applyParagraph(state().para);
   m_breakPending = true;
+}
+
+// Gives the current block the format of `props`.  A new block inherits the
+// format of the one before it, so most paragraphs need no call into the
+// document at all, which matters for notices of many thousand lines.
+void Reader::applyParagraph(const ParaProps& props) {
+  if (props == m_blockPara)
+    return;
+  m_cursor.setBlockFormat(blockFormat(props));
+  m_blockPara = props;
 }
 
 void Reader::flushRun() {
@@ -718,7 +733,7 @@ void Reader::flushRun() {
 void Reader::finish() {
   flushRun();
   if (!m_breakPending && m_paragraphStarted)
-    m_cursor.setBlockFormat(blockFormat(m_contentPara));
+    applyParagraph(m_contentPara);
   QTextOption option = m_document.defaultTextOption();
   option.setTabStopDistance(twipsToPixels(m_defaultTabTwips));
   m_document.setDefaultTextOption(option);
@@ -735,7 +750,10 @@ int Reader::codePage() const {
 QTextCharFormat Reader::charFormat(const CharProps& props) const {
   QTextCharFormat format;
   const auto font = m_fonts.constFind(props.font < 0 ? m_defaultFont : props.font);
-  if (font != m_fonts.constEnd() && !font->name.isEmpty())
+  // Symbol-font text has been turned into Unicode already (bullets); the
+  // Symbol font itself would show other glyphs for it, or none.
+  if (font != m_fonts.constEnd() && !font->name.isEmpty() &&
+      codePageForCharset(font->charset, m_documentCodePage) != kSymbolCodePage)
     format.setFontFamilies({font->name});
   format.setFontPointSize(props.halfPoints / 2.0);
   if (props.bold)
@@ -766,14 +784,25 @@ QTextBlockFormat Reader::blockFormat(const ParaProps& props) const {
   format.setTextIndent(twipsToPixels(props.firstIndent));
   format.setTopMargin(twipsToPixels(props.spaceBefore));
   format.setBottomMargin(twipsToPixels(props.spaceAfter));
+  // RTF measures tab stops from the left page margin; Qt's layout measures
+  // them from where the line starts.  They are converted for the first line
+  // (left indent plus first-line indent), which is where a notice's tabs
+  // stand; the two agree whenever the paragraph is not indented.
+  const int lineStart = props.leftIndent + props.firstIndent;
   QList<QTextOption::Tab> tabs;
   // A hanging first line (list bullets) jumps to the left indent with its
   // first tab, as in the rich-edit control.
   if (props.firstIndent < 0)
-    tabs.append(QTextOption::Tab(twipsToPixels(props.leftIndent), QTextOption::LeftTab));
-  for (const TabStop& stop : props.tabs)
-    tabs.append(QTextOption::Tab(twipsToPixels(stop.twips), stop.type,
+    tabs.append(QTextOption::Tab(twipsToPixels(-props.firstIndent), QTextOption::LeftTab));
+  for (const TabStop& stop : props.tabs) {
+    if (stop.twips <= lineStart)
+      continue;  // behind the start of the text
+    tabs.append(QTextOption::Tab(twipsToPixels(stop.twips - lineStart), stop.type,
                                  stop.type == QTextOption::DelimiterTab ? QChar(u',') : QChar()));
+  }
+  std::stable_sort(tabs.begin(), tabs.end(), [](const QTextOption::Tab& a, const QTextOption::Tab& b) {
+    return a.position < b.position;
+  });
   if (!tabs.isEmpty())
     format.setTabPositions(tabs);
   return format;

@@ -5,6 +5,7 @@
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 using rtftest::blockOf;
 using rtftest::formatOf;
@@ -187,4 +188,35 @@ TEST(RtfParaFormat, DefaultTabWidthWithoutDeftab_IsHalfInch) {
   document.setDefaultTextOption(QTextOption());
   ASSERT_TRUE(rtf::read("{\\rtf1 a\\tab b}", document));
   EXPECT_DOUBLE_EQ(document.defaultTextOption().tabStopDistance(), rtf::twipsToPixels(720));
+}
+
+namespace {
+
+// Where, in layout pixels from the block's left edge, the character at
+// `position` of the first block starts once laid out.
+qreal xOfPosition(const QString& rtfText, int position) {
+  QTextDocument document;
+  EXPECT_TRUE(rtf::read(rtfText, document));
+  document.setDocumentMargin(0);
+  document.setTextWidth(800);
+  document.size();
+  const QTextLayout* layout = document.firstBlock().layout();
+  EXPECT_GE(layout->lineCount(), 1);
+  return layout->lineCount() > 0 ? layout->lineAt(0).cursorToX(position) : -1;
+}
+
+}  // namespace
+
+TEST(RtfTabLayout, DefaultTab_EndsAtDeftab) {
+  EXPECT_NEAR(xOfPosition("{\\rtf1\\deftab1440 a\\tab b}", 2), rtf::twipsToPixels(1440), 1.0);
+}
+
+TEST(RtfTabLayout, HangingBullet_TextStartsAtLeftIndent) {
+  const QString text = "{\\rtf1{\\*\\pn\\pnlvlblt{\\pntxtb\\'B7}}\\fi-360\\li720 Text}";
+  EXPECT_NEAR(xOfPosition(text, 0), rtf::twipsToPixels(360), 1.0);  // the bullet
+  EXPECT_NEAR(xOfPosition(text, 2), rtf::twipsToPixels(720), 1.0);  // after bullet and tab
+}
+
+TEST(RtfTabLayout, TabStopInIndentedParagraph_IsMeasuredFromPageMargin) {
+  EXPECT_NEAR(xOfPosition("{\\rtf1\\li720\\tx2160 a\\tab b}", 2), rtf::twipsToPixels(2160), 1.0);
 }

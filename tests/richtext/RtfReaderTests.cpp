@@ -244,3 +244,13 @@ TEST(RtfLists, WordListText_IsShownWithSymbolBullet) {
       "{\\listtext\\pard\\plain\\f3 \\'b7\\tab}\\ls1 Punkt\\par}";
   EXPECT_EQ(readText(text), u8("•\tPunkt"));
 }
+
+TEST(RtfLists, SymbolFontBullet_IsNotSetInSymbolFont) {
+  // The bullet is Unicode now; the Symbol font would draw another glyph.
+  QTextDocument document;
+  ASSERT_TRUE(rtf::read("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f3\\fcharset2 Symbol;}}"
+                        "{\\listtext\\f3 \\'b7\\tab}Punkt}",
+                        document));
+  EXPECT_FALSE(rtftest::formatOf(document, u8("•")).hasProperty(QTextFormat::FontFamilies));
+  EXPECT_EQ(rtftest::formatOf(document, "Punkt").fontFamilies().toStringList(), QStringList{"Arial"});
+}

@@ -2,14 +2,18 @@
 //
 //   zova-rtf FILE            the plain text a person reads
 //   zova-rtf FILE --html     the document as Qt writes it as HTML
-//   zova-rtf FILE --png OUT [--width N]
+//   zova-rtf FILE --png OUT [--width N] [--plan-font SIZE]
 //                            a picture of the notice box (cream background,
 //                            N pixels wide, default 500) for looking at it
+//
+// With --plan-font the notice is loaded as the monitor loads it
+// (LoadRichText with Verdana at SIZE points) instead of as read.
 //
 // FILE is read as UTF-8, or as Windows-1252 when its bytes are not UTF-8,
 // the way the database hands a notice over.  A file that is not RTF is shown
 // as plain text, as in the notice box.  Exit status 2 on a usage or file
 // error.
+#include "plan/LoadRichText.h"
 #include "richtext/CodePages.h"
 #include "richtext/RichEdit.h"
 #include "richtext/RtfReader.h"
@@ -25,7 +29,7 @@
 namespace {
 
 int usage() {
-  std::fputs("usage: zova-rtf FILE [--html | --png OUT [--width N]]\n", stderr);
+  std::fputs("usage: zova-rtf FILE [--html | --png OUT [--width N]] [--plan-font SIZE]\n", stderr);
   return 2;
 }
 
@@ -57,6 +61,7 @@ int main(int argc, char** argv) {
   bool html = false;
   QString pngPath;
   int width = 500;
+  int planFontSize = 0;
   for (int i = 1; i < args.size(); ++i) {
     if (args.at(i) == "--html") {
       html = true;
@@ -66,6 +71,11 @@ int main(int argc, char** argv) {
       bool ok = false;
       width = args.at(++i).toInt(&ok);
       if (!ok || width < 20 || width > 10000)
+        return usage();
+    } else if (args.at(i) == "--plan-font" && i + 1 < args.size()) {
+      bool ok = false;
+      planFontSize = args.at(++i).toInt(&ok);
+      if (!ok || planFontSize < 1 || planFontSize > 200)
         return usage();
     } else {
       return usage();
@@ -81,7 +91,9 @@ int main(int argc, char** argv) {
 
   RichEdit box;
   box.setBackgroundColor(QColor(252, 241, 201));
-  if (!rtf::read(text, *box.document()))
+  if (planFontSize > 0)
+    LoadRichText(text, &box, QFont("Verdana", planFontSize));
+  else if (!rtf::read(text, *box.document()))
     box.setPlainText(text);
 
   if (!pngPath.isEmpty()) {
