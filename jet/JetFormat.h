@@ -3,8 +3,9 @@
 // This is the one place that knows where a field sits on a page. Each page
 // type (database definition, data and long-value pages, table definition,
 // usage bitmap, index pages) has a small builder or function here; the
-// writer (JetWriter.cpp) only decides what goes where and never touches a raw
-// offset. Multi-byte values are little-endian unless a function says
+// layout of a row inside a data page is JetRows.cpp, the text encoding
+// JetText.cpp. The writer (JetWriter.cpp) only decides what goes where and
+// never touches a raw offset. Multi-byte values are little-endian unless a function says
 // otherwise (index keys are big-endian). Only what the writer produces is
 // covered: one 4 KiB page format, no encryption, no deleted rows.
 #pragma once

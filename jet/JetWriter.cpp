@@ -81,27 +81,44 @@ QVector<FieldSpec> userFields(const Table& table) {
   return fields;
 }
 
+// The catalog's columns, in the engine's (alphabetical) order. The writer
+// fills only what readers use to find tables; the rest stays NULL.
+enum CatalogColumn {
+  kConnect, kDatabase, kDateCreate, kDateUpdate, kFlags, kForeignName, kId, kLv, kLvExtra, kLvModule,
+  kLvProp, kName, kOwner, kParentId, kRmtInfoLong, kRmtInfoShort, kType, kCatalogColumnCount
+};
+
 QVector<FieldSpec> catalogFields() {
-  return {{"Connect", TypeCode::Memo, 0, false},     {"Database", TypeCode::Memo, 0, false},
-          {"DateCreate", TypeCode::DateTime, 0, false}, {"DateUpdate", TypeCode::DateTime, 0, false},
-          {"Flags", TypeCode::Long, 0, false},        {"ForeignName", TypeCode::Text, 255, false},
-          {"Id", TypeCode::Long, 0, false},           {"Lv", TypeCode::Ole, 0, false},
-          {"LvExtra", TypeCode::Ole, 0, false},       {"LvModule", TypeCode::Ole, 0, false},
-          {"LvProp", TypeCode::Ole, 0, false},        {"Name", TypeCode::Text, 255, false},
-          {"Owner", TypeCode::Binary, 255, false},    {"ParentId", TypeCode::Long, 0, false},
-          {"RmtInfoLong", TypeCode::Ole, 0, false},   {"RmtInfoShort", TypeCode::Binary, 255, false},
-          {"Type", TypeCode::Integer, 0, false}};
+  QVector<FieldSpec> fields(kCatalogColumnCount);
+  fields[kConnect] = {"Connect", TypeCode::Memo, 0, false};
+  fields[kDatabase] = {"Database", TypeCode::Memo, 0, false};
+  fields[kDateCreate] = {"DateCreate", TypeCode::DateTime, 0, false};
+  fields[kDateUpdate] = {"DateUpdate", TypeCode::DateTime, 0, false};
+  fields[kFlags] = {"Flags", TypeCode::Long, 0, false};
+  fields[kForeignName] = {"ForeignName", TypeCode::Text, 255, false};
+  fields[kId] = {"Id", TypeCode::Long, 0, false};
+  fields[kLv] = {"Lv", TypeCode::Ole, 0, false};
+  fields[kLvExtra] = {"LvExtra", TypeCode::Ole, 0, false};
+  fields[kLvModule] = {"LvModule", TypeCode::Ole, 0, false};
+  fields[kLvProp] = {"LvProp", TypeCode::Ole, 0, false};
+  fields[kName] = {"Name", TypeCode::Text, 255, false};
+  fields[kOwner] = {"Owner", TypeCode::Binary, 255, false};
+  fields[kParentId] = {"ParentId", TypeCode::Long, 0, false};
+  fields[kRmtInfoLong] = {"RmtInfoLong", TypeCode::Ole, 0, false};
+  fields[kRmtInfoShort] = {"RmtInfoShort", TypeCode::Binary, 255, false};
+  fields[kType] = {"Type", TypeCode::Integer, 0, false};
+  return fields;
 }
 
 Row catalogRow(int32_t id, int32_t parentId, const QString& name, int16_t type, int32_t flags, double now) {
-  Row row(catalogFields().size());
-  row[2] = now;
-  row[3] = now;
-  row[4] = flags;
-  row[6] = id;
-  row[11] = name;
-  row[13] = parentId;
-  row[16] = QVariant::fromValue<short>(type);
+  Row row(kCatalogColumnCount);
+  row[kDateCreate] = now;
+  row[kDateUpdate] = now;
+  row[kFlags] = flags;
+  row[kId] = id;
+  row[kName] = name;
+  row[kParentId] = parentId;
+  row[kType] = QVariant::fromValue<short>(type);
   return row;
 }
 

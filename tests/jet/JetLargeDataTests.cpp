@@ -23,7 +23,9 @@ constexpr int kManyRows = 20000;
 // inline usage map can list.
 Row wideRow(int i) {
   const int id = (i * 7919) % kManyRows + 1;
-  return Row{id, QString("Zeile %1: Vertretung für Klasse %2, Raum A%3 – geändert").arg(id).arg(i % 13).arg(i % 97),
+  return Row{id,
+             QString("Zeile %1: Vertretung für Klasse %2, Raum A%3 – geändert; Aufgaben liegen im Lehrerzimmer bereit")
+                 .arg(id).arg(i % 13).arg(i % 97),
              i % 2 == 0, 40000.0 + i / 100.0};
 }
 
@@ -34,7 +36,7 @@ class JetLargeData : public ::testing::Test {
   QString writeManyRows(bool withKey) {
     jet::Database database;
     jet::Table& table = database.addTable("Viele", {{"ID", ColumnType::Long, 255, withKey},
-                                                    {"Text", ColumnType::Text, 120},
+                                                    {"Text", ColumnType::Text, 160},
                                                     {"Gerade", ColumnType::Boolean},
                                                     {"Wann", ColumnType::DateTime}});
     for (int i = 0; i < kManyRows; ++i) table.rows.append(wideRow(i));
@@ -107,6 +109,25 @@ TEST_F(JetLargeData, TwentyThousandRows_ReadBackWholeWithMdbtools) {
     ASSERT_EQ(rows[i]["ID"].toInt(), expected[0].toInt()) << "row " << i;
     ASSERT_EQ(rows[i]["Text"].toString(), expected[1].toString()) << "row " << i;
   }
+}
+
+TEST_F(JetLargeData, NarrowRowsOnSomePages_ReadBackWholeWithBothReaders) {
+  // Few enough pages for an inline usage map.
+  jet::Database database;
+  jet::Table& table = database.addTable("Schmal", {{"Nr", ColumnType::Long}, {"Kurz", ColumnType::Text, 10}});
+  for (int i = 0; i < 3000; ++i) table.rows.append(Row{i, QString::number(i % 1000)});
+  const QString path = m_dir.filePath("schmal.mdb");
+  database.write(path);
+  const QVector<QJsonObject> mdb = mdbJsonRows(path, "Schmal");
+  ASSERT_EQ(mdb.size(), 3000);
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(mdb[i]["Nr"].toInt(), i);
+  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  QString error;
+  const auto read = readWithNpm(path, &error);
+  ASSERT_TRUE(read) << error.toStdString();
+  const QJsonArray rows = npmTable(*read, "Schmal")["rows"].toArray();
+  ASSERT_EQ(rows.size(), 3000);
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(rows[i].toArray()[1].toString(), QString::number(i % 1000));
 }
 
 TEST_F(JetLargeData, PrimaryKeyIndexOverManyPages_ListsEveryKeyInOrder) {
