@@ -47,6 +47,8 @@ void LoadRichText(const QString& text, RichEdit* box, const QFont& planFont) {
     option.setTabStopDistance(rtf::twipsToPixels(rtf::kDefaultTabTwips));
     document->setDefaultTextOption(option);
   }
+  // Empty paragraphs take their height from the document's font, as the
+  // paragraph marks of the rich-edit control take the plan font in step 6.
   document->setDefaultFont(planFont);
 
   // Step 6: the plan font's face and size over everything; other character

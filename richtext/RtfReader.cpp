@@ -1,217 +1,24 @@
-// RTF notice reader: tokenizer, group state and document building.
+// RTF notice reader: tokens, control words and groups.
 //
 // One pass over the text.  Each '{' pushes a copy of the group state
 // (character and paragraph formatting, destination, \uc count) onto an
 // explicit stack and each '}' pops it, so nesting depth costs no recursion;
-// beyond kMaxGroupDepth groups are only counted.  Text is collected into runs
-// of equal character formatting and inserted into the document run by run
-// inside one edit block, which keeps a notice of a megabyte fast.
+// beyond kMaxGroupDepth groups are only counted.  What the control words
+// mean for the document is done in RtfDocumentOutput.cpp.
 #include "richtext/RtfReader.h"
 
 #include "richtext/CodePages.h"
-#include "richtext/RtfKeywords.h"
+#include "richtext/RtfReaderPrivate.h"
 
-#include <QColor>
 #include <QGuiApplication>
-#include <QHash>
-#include <QList>
 #include <QScreen>
-#include <QTextBlockFormat>
-#include <QTextCharFormat>
-#include <QTextCursor>
 #include <QTextDocument>
-#include <QTextOption>
 
 #include <algorithm>
 #include <cassert>
-#include <vector>
 
 namespace rtf {
-namespace {
-
-// Deeper groups than this are counted but share the state of the deepest
-// stored group; real notices nest a handful of levels.
-constexpr int kMaxGroupDepth = 4096;
-// Control-word letters beyond this are read but not compared.
-constexpr int kMaxWordLength = 32;
-// Parameters are clamped to this magnitude while they are read, so a huge
-// number can never overflow.
-constexpr int kMaxParameter = 1'000'000'000;
-// Lengths in twips are clamped to 22 inches, the largest page Word allows.
-constexpr int kMaxTwips = 31680;
-// Font sizes in half-points are clamped to Word's range (1 .. 1638 pt).
-constexpr int kMinHalfPoints = 2;
-constexpr int kMaxHalfPoints = 3276;
-// Explicit tab stops per paragraph beyond this are ignored.
-constexpr int kMaxTabStops = 64;
-// \ucN skip counts beyond this are clamped.
-constexpr int kMaxUnicodeSkip = 16;
-
-enum class Destination : unsigned char {
-  Text,            // shown document text
-  Skipped,         // ignorable or unknown destination: nothing is shown
-  FontTable,       // \fonttbl and its entries
-  ColourTable,     // \colortbl
-  ListNumbering,   // \pn: list kind and numbering style of the paragraph
-  ListTextBefore,  // \pntxtb inside \pn
-  ListTextAfter,   // \pntxta inside \pn
-  UnicodePair,     // \upr: its 8-bit alternative is skipped, \ud is shown
-};
-
-enum class ListKind : unsigned char { None, Bullet, Numbered };
-enum class NumberStyle : unsigned char { Decimal, UpperLetter, LowerLetter, UpperRoman, LowerRoman };
-
-struct ListDefinition {
-  ListKind kind = ListKind::None;
-  NumberStyle style = NumberStyle::Decimal;
-  int start = 1;
-  QString textBefore;
-  QString textAfter;
-  bool operator==(const ListDefinition&) const = default;
-};
-
-struct CharProps {
-  int font = -1;  // font-table number; -1 means the \deff font
-  int halfPoints = 24;
-  int foreground = 0;  // colour-table index; 0 is the automatic colour
-  int background = 0;
-  signed char vertical = 0;  // -1 subscript, +1 superscript
-  bool bold = false;
-  bool italic = false;
-  bool underline = false;
-  bool strike = false;
-  bool hidden = false;
-  bool operator==(const CharProps&) const = default;
-};
-
-struct TabStop {
-  int twips = 0;
-  QTextOption::TabType type = QTextOption::LeftTab;
-  bool operator==(const TabStop&) const = default;
-};
-
-struct ParaProps {
-  Qt::Alignment alignment = Qt::AlignLeft;
-  int leftIndent = 0;  // all lengths in twips
-  int rightIndent = 0;
-  int firstIndent = 0;
-  int spaceBefore = 0;
-  int spaceAfter = 0;
-  QTextOption::TabType nextTabType = QTextOption::LeftTab;
-  QList<TabStop> tabs;
-  ListDefinition list;
-  bool operator==(const ParaProps&) const = default;
-};
-
-struct GroupState {
-  CharProps chars;
-  ParaProps para;
-  Destination destination = Destination::Text;
-  int unicodeSkip = 1;
-};
-
-struct FontEntry {
-  QString name;
-  int charset = -1;
-};
-
-int clampInt(int value, int low, int high) { return std::clamp(value, low, high); }
-
-QString romanNumeral(int number) {
-  static const struct { int value; const char* text; } kDigits[] = {
-      {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"},
-      {50, "l"}, {40, "xl"}, {10, "x"}, {9, "ix"}, {5, "v"}, {4, "iv"}, {1, "i"}};
-  QString text;
-  number = clampInt(number, 1, 3999);
-  for (const auto& digit : kDigits) {
-    while (number >= digit.value) {
-      text += QLatin1String(digit.text);
-      number -= digit.value;
-    }
-  }
-  return text;
-}
-
-QString letterNumeral(int number) {
-  // a..z, then aa..zz as Word counts.
-  number = clampInt(number, 1, 26 * 100);
-  const QChar letter(u'a' + (number - 1) % 26);
-  return QString((number - 1) / 26 + 1, letter);
-}
-
-// One reading of one notice; see read().
-class Reader {
- public:
-  Reader(const QString& text, QTextDocument& document)
-      : m_text(text), m_document(document), m_cursor(&document) {}
-
-  void run();
-
- private:
-  GroupState& state() { return m_stack.back(); }
-
-  // Tokens.
-  void controlWord(qsizetype& pos);
-  void controlSymbol(QChar symbol);
-  void hexByte(qsizetype& pos);
-  void word(Keyword keyword, bool hasParameter, int parameter, qsizetype& pos);
-  bool consumeFallback();
-
-  // Groups.
-  void openGroup();
-  void closeGroup();
-
-  // Content of the current destination.
-  void character(QChar c);
-  void documentText(const QString& text);
-  void beginContent();
-  void paragraphBreak();
-  void flushRun();
-  void applyParagraph(const ParaProps& props);
-  void finish();
-
-  // Formatting.
-  void setDestination(Destination destination) { state().destination = destination; }
-  QTextCharFormat charFormat(const CharProps& props) const;
-  QTextBlockFormat blockFormat(const ParaProps& props) const;
-  QString listMarker(const ListDefinition& list);
-  int codePage() const;
-
-  const QString& m_text;
-  QTextDocument& m_document;
-  QTextCursor m_cursor;
-
-  std::vector<GroupState> m_stack;
-  int m_uncountedDepth = 0;  // groups opened beyond kMaxGroupDepth
-  bool m_ended = false;      // the outermost group has closed
-  bool m_ignorableNext = false;  // a \* waits for its control word
-  int m_fallbackToSkip = 0;  // characters still to skip after \u
-
-  // Document-wide settings.
-  int m_documentCodePage = 1252;
-  int m_defaultFont = 0;
-  int m_defaultTabTwips = kDefaultTabTwips;
-  QHash<int, FontEntry> m_fonts;
-  QList<QColor> m_colours;  // invalid entries are the automatic colour
-
-  // Table entries under construction.
-  int m_fontNumber = 0;
-  int m_fontCharset = -1;
-  QString m_fontName;
-  int m_red = 0, m_green = 0, m_blue = 0;
-  bool m_colourGiven = false;
-  ListDefinition m_listDefinition;
-
-  // Document building.
-  QString m_run;
-  CharProps m_runProps;
-  bool m_breakPending = false;      // a \par whose block is not inserted yet
-  bool m_paragraphStarted = false;  // the current block has content
-  ParaProps m_contentPara;          // paragraph props of the latest content
-  ParaProps m_blockPara;            // paragraph props the current block has
-  int m_listNumber = 0;
-  bool m_previousParagraphNumbered = false;
-};
+namespace detail {
 
 void Reader::run() {
   m_stack.reserve(64);
@@ -392,157 +199,198 @@ void Reader::word(Keyword keyword, bool hasParameter, int parameter, qsizetype& 
   }
   if (consumeFallback())
     return;
-  if (ignorable) {
+  if (ignorable && keyword != Keyword::ListNumbering && keyword != Keyword::UnicodeText) {
     // \* before a destination this reader does not use: skip the group.
-    if (keyword != Keyword::ListNumbering && keyword != Keyword::UnicodeText) {
-      setDestination(Destination::Skipped);
-      return;
-    }
-  }
-  GroupState& st = state();
-  const Destination destination = st.destination;
-  if (destination == Destination::Skipped)
+    setDestination(Destination::Skipped);
     return;
-
-  const bool on = !hasParameter || parameter != 0;
-  const auto twips = [&] { return clampInt(parameter, -kMaxTwips, kMaxTwips); };
-
-  switch (keyword) {
-    // Destinations.
-    case Keyword::FontTable:
-      setDestination(Destination::FontTable);
+  }
+  switch (state().destination) {
+    case Destination::Skipped:
       return;
-    case Keyword::ColourTable:
-      setDestination(Destination::ColourTable);
-      m_colourGiven = false;
+    case Destination::FontTable:
+      if (!destinationWord(keyword))
+        fontTableWord(keyword, parameter);
       return;
-    case Keyword::SkippedDestination:
-      setDestination(Destination::Skipped);
+    case Destination::ColourTable:
+      if (!destinationWord(keyword))
+        colourTableWord(keyword, parameter);
       return;
-    case Keyword::ListNumbering:
-      m_listDefinition = ListDefinition{};
-      m_listDefinition.kind = ListKind::Numbered;
-      setDestination(Destination::ListNumbering);
-      return;
-    case Keyword::ListTextBefore:
-      if (destination == Destination::ListNumbering)
-        setDestination(Destination::ListTextBefore);
-      return;
-    case Keyword::ListTextAfter:
-      if (destination == Destination::ListNumbering)
-        setDestination(Destination::ListTextAfter);
-      return;
-    case Keyword::UnicodePair:
-      setDestination(Destination::UnicodePair);
-      return;
-    case Keyword::UnicodeText:
-      if (destination == Destination::UnicodePair)
-        setDestination(Destination::Text);
+    case Destination::ListNumbering:
+      if (!destinationWord(keyword))
+        listNumberingWord(keyword, parameter);
       return;
     default:
       break;
   }
+  if (destinationWord(keyword) || documentWord(keyword, hasParameter, parameter) ||
+      characterFormatWord(keyword, hasParameter, parameter) || paragraphFormatWord(keyword, parameter))
+    return;
+  characterWord(keyword, parameter);
+}
 
-  // Words that mean something in the tables.
-  if (destination == Destination::FontTable) {
-    if (keyword == Keyword::Font) {
-      m_fontNumber = parameter;
-      m_fontCharset = -1;
-      m_fontName.clear();
-    } else if (keyword == Keyword::FontCharset) {
-      m_fontCharset = parameter;
-    }
-    return;
-  }
-  if (destination == Destination::ColourTable) {
-    const int component = clampInt(parameter, 0, 255);
-    if (keyword == Keyword::Red)
-      m_red = component, m_colourGiven = true;
-    else if (keyword == Keyword::Green)
-      m_green = component, m_colourGiven = true;
-    else if (keyword == Keyword::Blue)
-      m_blue = component, m_colourGiven = true;
-    return;
-  }
-  if (destination == Destination::ListNumbering) {
-    switch (keyword) {
-      case Keyword::ListBullet: m_listDefinition.kind = ListKind::Bullet; break;
-      case Keyword::ListBody: m_listDefinition.kind = ListKind::Numbered; break;
-      case Keyword::ListContinue: m_listDefinition.kind = ListKind::None; break;
-      case Keyword::ListDecimal: m_listDefinition.style = NumberStyle::Decimal; break;
-      case Keyword::ListUpperLetter: m_listDefinition.style = NumberStyle::UpperLetter; break;
-      case Keyword::ListLowerLetter: m_listDefinition.style = NumberStyle::LowerLetter; break;
-      case Keyword::ListUpperRoman: m_listDefinition.style = NumberStyle::UpperRoman; break;
-      case Keyword::ListLowerRoman: m_listDefinition.style = NumberStyle::LowerRoman; break;
-      case Keyword::ListStart: m_listDefinition.start = clampInt(parameter, 0, 32767); break;
-      default: break;
-    }
-    return;
-  }
-
+// Words that start a destination; returns whether `keyword` was one.
+bool Reader::destinationWord(Keyword keyword) {
+  const Destination destination = state().destination;
   switch (keyword) {
-    // Document settings, wherever they stand.
-    case Keyword::Ansi: m_documentCodePage = 1252; break;
-    case Keyword::Mac: m_documentCodePage = 10000; break;
-    case Keyword::Pc: m_documentCodePage = 437; break;
-    case Keyword::Pca: m_documentCodePage = 850; break;
-    case Keyword::AnsiCodePage: m_documentCodePage = parameter; break;
-    case Keyword::DefaultFont: m_defaultFont = parameter; break;
+    case Keyword::FontTable:
+      setDestination(Destination::FontTable);
+      return true;
+    case Keyword::ColourTable:
+      setDestination(Destination::ColourTable);
+      m_colourGiven = false;
+      return true;
+    case Keyword::SkippedDestination:
+      setDestination(Destination::Skipped);
+      return true;
+    case Keyword::ListNumbering:
+      m_listDefinition = ListDefinition{};
+      m_listDefinition.kind = ListKind::Numbered;
+      setDestination(Destination::ListNumbering);
+      return true;
+    case Keyword::ListTextBefore:
+      if (destination == Destination::ListNumbering)
+        setDestination(Destination::ListTextBefore);
+      return true;
+    case Keyword::ListTextAfter:
+      if (destination == Destination::ListNumbering)
+        setDestination(Destination::ListTextAfter);
+      return true;
+    case Keyword::UnicodePair:
+      setDestination(Destination::UnicodePair);
+      return true;
+    case Keyword::UnicodeText:
+      if (destination == Destination::UnicodePair)
+        setDestination(Destination::Text);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Reader::fontTableWord(Keyword keyword, int parameter) {
+  if (keyword == Keyword::Font) {
+    m_fontNumber = parameter;
+    m_fontCharset = -1;
+    m_fontName.clear();
+  } else if (keyword == Keyword::FontCharset) {
+    m_fontCharset = parameter;
+  }
+}
+
+void Reader::colourTableWord(Keyword keyword, int parameter) {
+  const int component = clampInt(parameter, 0, 255);
+  switch (keyword) {
+    case Keyword::Red: m_red = component; break;
+    case Keyword::Green: m_green = component; break;
+    case Keyword::Blue: m_blue = component; break;
+    default: return;
+  }
+  m_colourGiven = true;
+}
+
+void Reader::listNumberingWord(Keyword keyword, int parameter) {
+  ListDefinition& list = m_listDefinition;
+  switch (keyword) {
+    case Keyword::ListBullet: list.kind = ListKind::Bullet; break;
+    case Keyword::ListBody: list.kind = ListKind::Numbered; break;
+    case Keyword::ListContinue: list.kind = ListKind::None; break;
+    case Keyword::ListDecimal: list.style = NumberStyle::Decimal; break;
+    case Keyword::ListUpperLetter: list.style = NumberStyle::UpperLetter; break;
+    case Keyword::ListLowerLetter: list.style = NumberStyle::LowerLetter; break;
+    case Keyword::ListUpperRoman: list.style = NumberStyle::UpperRoman; break;
+    case Keyword::ListLowerRoman: list.style = NumberStyle::LowerRoman; break;
+    case Keyword::ListStart: list.start = clampInt(parameter, 0, 32767); break;
+    default: break;
+  }
+}
+
+// Document settings, wherever they stand; returns whether `keyword` was one.
+bool Reader::documentWord(Keyword keyword, bool hasParameter, int parameter) {
+  switch (keyword) {
+    case Keyword::Ansi: m_documentCodePage = 1252; return true;
+    case Keyword::Mac: m_documentCodePage = 10000; return true;
+    case Keyword::Pc: m_documentCodePage = 437; return true;
+    case Keyword::Pca: m_documentCodePage = 850; return true;
+    case Keyword::AnsiCodePage: m_documentCodePage = parameter; return true;
+    case Keyword::DefaultFont: m_defaultFont = parameter; return true;
     case Keyword::DefaultTab:
       if (hasParameter && parameter > 0)
         m_defaultTabTwips = clampInt(parameter, 1, kMaxTwips);
-      break;
-    case Keyword::UnicodeSkip: st.unicodeSkip = clampInt(parameter, 0, kMaxUnicodeSkip); break;
+      return true;
+    case Keyword::UnicodeSkip:
+      state().unicodeSkip = clampInt(parameter, 0, kMaxUnicodeSkip);
+      return true;
+    default:
+      return false;
+  }
+}
 
-    // Character formatting.
-    case Keyword::Plain: st.chars = CharProps{}; break;
-    case Keyword::Bold: st.chars.bold = on; break;
-    case Keyword::Italic: st.chars.italic = on; break;
-    case Keyword::Underline: st.chars.underline = on; break;
-    case Keyword::UnderlineNone: st.chars.underline = false; break;
+// Character formatting of the group; returns whether `keyword` was one.
+bool Reader::characterFormatWord(Keyword keyword, bool hasParameter, int parameter) {
+  CharProps& chars = state().chars;
+  const bool on = !hasParameter || parameter != 0;
+  switch (keyword) {
+    case Keyword::Plain: chars = CharProps{}; return true;
+    case Keyword::Bold: chars.bold = on; return true;
+    case Keyword::Italic: chars.italic = on; return true;
+    case Keyword::Underline: chars.underline = on; return true;
+    case Keyword::UnderlineNone: chars.underline = false; return true;
     case Keyword::Strike:
-    case Keyword::StrikeDouble: st.chars.strike = on; break;
-    case Keyword::Font: st.chars.font = parameter; break;
+    case Keyword::StrikeDouble: chars.strike = on; return true;
+    case Keyword::Font: chars.font = parameter; return true;
     case Keyword::FontSize:
-      st.chars.halfPoints = hasParameter ? clampInt(parameter, kMinHalfPoints, kMaxHalfPoints) : 24;
-      break;
-    case Keyword::Foreground: st.chars.foreground = std::max(parameter, 0); break;
+      chars.halfPoints = hasParameter ? clampInt(parameter, kMinHalfPoints, kMaxHalfPoints) : 24;
+      return true;
+    case Keyword::Foreground: chars.foreground = std::max(parameter, 0); return true;
     case Keyword::Background:
-    case Keyword::Highlight: st.chars.background = std::max(parameter, 0); break;
-    case Keyword::Superscript: st.chars.vertical = 1; break;
-    case Keyword::Subscript: st.chars.vertical = -1; break;
-    case Keyword::NoSuperSub: st.chars.vertical = 0; break;
-    case Keyword::Hidden: st.chars.hidden = on; break;
+    case Keyword::Highlight: chars.background = std::max(parameter, 0); return true;
+    case Keyword::Superscript: chars.vertical = 1; return true;
+    case Keyword::Subscript: chars.vertical = -1; return true;
+    case Keyword::NoSuperSub: chars.vertical = 0; return true;
+    case Keyword::Hidden: chars.hidden = on; return true;
+    default: return false;
+  }
+}
 
-    // Paragraph formatting.
-    case Keyword::ParagraphDefault: st.para = ParaProps{}; break;
-    case Keyword::AlignLeft: st.para.alignment = Qt::AlignLeft; break;
-    case Keyword::AlignCentre: st.para.alignment = Qt::AlignHCenter; break;
-    case Keyword::AlignRight: st.para.alignment = Qt::AlignRight; break;
-    case Keyword::AlignJustify: st.para.alignment = Qt::AlignJustify; break;
-    case Keyword::LeftIndent: st.para.leftIndent = twips(); break;
-    case Keyword::RightIndent: st.para.rightIndent = twips(); break;
-    case Keyword::FirstIndent: st.para.firstIndent = twips(); break;
-    case Keyword::SpaceBefore: st.para.spaceBefore = clampInt(parameter, 0, kMaxTwips); break;
-    case Keyword::SpaceAfter: st.para.spaceAfter = clampInt(parameter, 0, kMaxTwips); break;
-    case Keyword::TabRight: st.para.nextTabType = QTextOption::RightTab; break;
-    case Keyword::TabCentre: st.para.nextTabType = QTextOption::CenterTab; break;
-    case Keyword::TabDecimal: st.para.nextTabType = QTextOption::DelimiterTab; break;
+// Paragraph formatting of the group; returns whether `keyword` was one.
+bool Reader::paragraphFormatWord(Keyword keyword, int parameter) {
+  ParaProps& para = state().para;
+  const int twips = clampInt(parameter, -kMaxTwips, kMaxTwips);
+  switch (keyword) {
+    case Keyword::ParagraphDefault: para = ParaProps{}; return true;
+    case Keyword::AlignLeft: para.alignment = Qt::AlignLeft; return true;
+    case Keyword::AlignCentre: para.alignment = Qt::AlignHCenter; return true;
+    case Keyword::AlignRight: para.alignment = Qt::AlignRight; return true;
+    case Keyword::AlignJustify: para.alignment = Qt::AlignJustify; return true;
+    case Keyword::LeftIndent: para.leftIndent = twips; return true;
+    case Keyword::RightIndent: para.rightIndent = twips; return true;
+    case Keyword::FirstIndent: para.firstIndent = twips; return true;
+    case Keyword::SpaceBefore: para.spaceBefore = std::max(twips, 0); return true;
+    case Keyword::SpaceAfter: para.spaceAfter = std::max(twips, 0); return true;
+    case Keyword::TabRight: para.nextTabType = QTextOption::RightTab; return true;
+    case Keyword::TabCentre: para.nextTabType = QTextOption::CenterTab; return true;
+    case Keyword::TabDecimal: para.nextTabType = QTextOption::DelimiterTab; return true;
     case Keyword::TabStop:
-      if (st.para.tabs.size() < kMaxTabStops && parameter > 0) {
-        st.para.tabs.append({clampInt(parameter, 1, kMaxTwips), st.para.nextTabType});
-        std::sort(st.para.tabs.begin(), st.para.tabs.end(),
+      if (para.tabs.size() < kMaxTabStops && twips > 0) {
+        para.tabs.append({twips, para.nextTabType});
+        std::sort(para.tabs.begin(), para.tabs.end(),
                   [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
       }
-      st.para.nextTabType = QTextOption::LeftTab;
-      break;
+      para.nextTabType = QTextOption::LeftTab;
+      return true;
+    default:
+      return false;
+  }
+}
 
-    // Characters and breaks.
+// Words that stand for characters or breaks; others are ignored.
+void Reader::characterWord(Keyword keyword, int parameter) {
+  switch (keyword) {
     case Keyword::Paragraph:
     case Keyword::Row:
     case Keyword::Section:
     case Keyword::Page:
-      if (destination == Destination::Text)
+      if (state().destination == Destination::Text)
         paragraphBreak();
       break;
     case Keyword::Line: character(QChar(QChar::LineSeparator)); break;
@@ -566,7 +414,7 @@ void Reader::word(Keyword keyword, bool hasParameter, int parameter, qsizetype& 
       if (code < 0)
         code += 65536;
       character(code >= 0 && code <= 0xFFFF ? QChar(char16_t(code)) : QChar(QChar::ReplacementCharacter));
-      m_fallbackToSkip = st.unicodeSkip;
+      m_fallbackToSkip = state().unicodeSkip;
       break;
     }
     default:
@@ -614,201 +462,7 @@ void Reader::closeGroup() {
     m_ended = true;  // the {\rtf group is closed; the rest is not RTF
 }
 
-// One character of the current destination.
-void Reader::character(QChar c) {
-  GroupState& st = state();
-  switch (st.destination) {
-    case Destination::Text:
-      if (st.chars.hidden)
-        return;
-      beginContent();
-      if (!(m_runProps == st.chars)) {
-        flushRun();
-        m_runProps = st.chars;
-      }
-      m_run.append(c);
-      return;
-    case Destination::FontTable:
-      if (c == u';') {
-        m_fonts.insert(m_fontNumber, {m_fontName.trimmed(), m_fontCharset});
-        m_fontName.clear();
-      } else {
-        m_fontName.append(c);
-      }
-      return;
-    case Destination::ColourTable:
-      if (c == u';') {
-        m_colours.append(m_colourGiven ? QColor(m_red, m_green, m_blue) : QColor());
-        m_red = m_green = m_blue = 0;
-        m_colourGiven = false;
-      }
-      return;
-    case Destination::ListTextBefore:
-      m_listDefinition.textBefore.append(c);
-      return;
-    case Destination::ListTextAfter:
-      m_listDefinition.textAfter.append(c);
-      return;
-    case Destination::Skipped:
-    case Destination::ListNumbering:
-    case Destination::UnicodePair:
-      return;
-  }
-}
-
-// Called before any shown content: inserts the block of a pending \par and
-// the list marker of a list paragraph.
-void Reader::beginContent() {
-  if (m_breakPending) {
-    flushRun();
-    m_cursor.insertBlock();
-    m_breakPending = false;
-    m_paragraphStarted = false;
-  }
-  GroupState& st = state();
-  m_contentPara = st.para;
-  if (m_paragraphStarted)
-    return;
-  m_paragraphStarted = true;
-  const bool numbered = st.para.list.kind == ListKind::Numbered;
-  if (numbered)
-    m_listNumber = m_previousParagraphNumbered ? m_listNumber + 1 : st.para.list.start;
-  m_previousParagraphNumbered = numbered;
-  if (st.para.list.kind != ListKind::None) {
-    if (!(m_runProps == st.chars)) {
-      flushRun();
-      m_runProps = st.chars;
-    }
-    m_run += listMarker(st.para.list);
-  }
-}
-
-QString Reader::listMarker(const ListDefinition& list) {
-  if (list.kind == ListKind::Bullet)
-    return QStringLiteral("\u2022\t");
-  QString number;
-  switch (list.style) {
-    case NumberStyle::Decimal: number = QString::number(m_listNumber); break;
-    case NumberStyle::UpperLetter: number = letterNumeral(m_listNumber).toUpper(); break;
-    case NumberStyle::LowerLetter: number = letterNumeral(m_listNumber); break;
-    case NumberStyle::UpperRoman: number = romanNumeral(m_listNumber).toUpper(); break;
-    case NumberStyle::LowerRoman: number = romanNumeral(m_listNumber); break;
-  }
-  return list.textBefore + number + list.textAfter + u'\t';
-}
-
-// \par: ends the current paragraph with the paragraph properties now in
-// effect.  The next block is only inserted when more content follows, so the
-// final \par of a notice does not leave an empty last line.
-void Reader::paragraphBreak() {
-  if (m_breakPending) {
-    flushRun();
-    m_cursor.insertBlock();  // the previous \par ended an empty paragraph
-    m_paragraphStarted = false;
-  }
-  if (!m_paragraphStarted)
-    m_previousParagraphNumbered = false;
-  flushRun();
-  applyParagraph(state().para);
-  m_breakPending = true;
-}
-
-// Gives the current block the format of `props`.  A new block inherits the
-// format of the one before it, so most paragraphs need no call into the
-// document at all, which matters for notices of many thousand lines.
-void Reader::applyParagraph(const ParaProps& props) {
-  if (props == m_blockPara)
-    return;
-  m_cursor.setBlockFormat(blockFormat(props));
-  m_blockPara = props;
-}
-
-void Reader::flushRun() {
-  if (m_run.isEmpty())
-    return;
-  m_cursor.insertText(m_run, charFormat(m_runProps));
-  m_run.clear();
-}
-
-void Reader::finish() {
-  flushRun();
-  if (!m_breakPending && m_paragraphStarted)
-    applyParagraph(m_contentPara);
-  QTextOption option = m_document.defaultTextOption();
-  option.setTabStopDistance(twipsToPixels(m_defaultTabTwips));
-  m_document.setDefaultTextOption(option);
-}
-
-int Reader::codePage() const {
-  const CharProps& chars = m_stack.back().chars;
-  const auto font = m_fonts.constFind(chars.font < 0 ? m_defaultFont : chars.font);
-  if (font == m_fonts.constEnd())
-    return m_documentCodePage;
-  return codePageForCharset(font->charset, m_documentCodePage);
-}
-
-QTextCharFormat Reader::charFormat(const CharProps& props) const {
-  QTextCharFormat format;
-  const auto font = m_fonts.constFind(props.font < 0 ? m_defaultFont : props.font);
-  // Symbol-font text has been turned into Unicode already (bullets); the
-  // Symbol font itself would show other glyphs for it, or none.
-  if (font != m_fonts.constEnd() && !font->name.isEmpty() &&
-      codePageForCharset(font->charset, m_documentCodePage) != kSymbolCodePage)
-    format.setFontFamilies({font->name});
-  format.setFontPointSize(props.halfPoints / 2.0);
-  if (props.bold)
-    format.setFontWeight(QFont::Bold);
-  if (props.italic)
-    format.setFontItalic(true);
-  if (props.underline)
-    format.setFontUnderline(true);
-  if (props.strike)
-    format.setFontStrikeOut(true);
-  if (props.vertical != 0)
-    format.setVerticalAlignment(props.vertical > 0 ? QTextCharFormat::AlignSuperScript
-                                                   : QTextCharFormat::AlignSubScript);
-  if (props.foreground > 0 && props.foreground < m_colours.size() &&
-      m_colours.at(props.foreground).isValid())
-    format.setForeground(m_colours.at(props.foreground));
-  if (props.background > 0 && props.background < m_colours.size() &&
-      m_colours.at(props.background).isValid())
-    format.setBackground(m_colours.at(props.background));
-  return format;
-}
-
-QTextBlockFormat Reader::blockFormat(const ParaProps& props) const {
-  QTextBlockFormat format;
-  format.setAlignment(props.alignment);
-  format.setLeftMargin(twipsToPixels(props.leftIndent));
-  format.setRightMargin(twipsToPixels(props.rightIndent));
-  format.setTextIndent(twipsToPixels(props.firstIndent));
-  format.setTopMargin(twipsToPixels(props.spaceBefore));
-  format.setBottomMargin(twipsToPixels(props.spaceAfter));
-  // RTF measures tab stops from the left page margin; Qt's layout measures
-  // them from where the line starts.  They are converted for the first line
-  // (left indent plus first-line indent), which is where a notice's tabs
-  // stand; the two agree whenever the paragraph is not indented.
-  const int lineStart = props.leftIndent + props.firstIndent;
-  QList<QTextOption::Tab> tabs;
-  // A hanging first line (list bullets) jumps to the left indent with its
-  // first tab, as in the rich-edit control.
-  if (props.firstIndent < 0)
-    tabs.append(QTextOption::Tab(twipsToPixels(-props.firstIndent), QTextOption::LeftTab));
-  for (const TabStop& stop : props.tabs) {
-    if (stop.twips <= lineStart)
-      continue;  // behind the start of the text
-    tabs.append(QTextOption::Tab(twipsToPixels(stop.twips - lineStart), stop.type,
-                                 stop.type == QTextOption::DelimiterTab ? QChar(u',') : QChar()));
-  }
-  std::stable_sort(tabs.begin(), tabs.end(), [](const QTextOption::Tab& a, const QTextOption::Tab& b) {
-    return a.position < b.position;
-  });
-  if (!tabs.isEmpty())
-    format.setTabPositions(tabs);
-  return format;
-}
-
-}  // namespace
+}  // namespace detail
 
 bool looksLikeRtf(const QString& text) {
   qsizetype pos = 0;
@@ -823,7 +477,7 @@ bool read(const QString& text, QTextDocument& document) {
   const bool undo = document.isUndoRedoEnabled();
   document.setUndoRedoEnabled(false);
   document.clear();
-  Reader reader(text, document);
+  detail::Reader reader(text, document);
   reader.run();
   document.setUndoRedoEnabled(undo);
   document.setModified(false);
