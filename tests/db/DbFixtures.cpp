@@ -122,6 +122,7 @@ QByteArray runProgram(const QString& program, const QStringList& arguments, int*
     return {};
   }
   if (exitCode) *exitCode = process.exitCode();
+  if (process.exitCode() != 0) qWarning("%s: %s", qPrintable(program), process.readAllStandardError().constData());
   if (process.exitStatus() != QProcess::NormalExit) return {};
   if (!exitCode && process.exitCode() != 0) return {};
   QByteArray output = process.readAllStandardOutput();
