@@ -10,7 +10,11 @@ Q_DECLARE_METATYPE(TStatItemRef)
 
 QString TForm1::DBoxText(TDateTime datum) {
   const QDate date = zdt::toDate(datum);
-  return QLocale::system().dayName(date.dayOfWeek(), QLocale::ShortFormat) + QStringLiteral(", ") +
+  // Qt's German short names end in a full stop ("Mo."); the chooser shows
+  // them without, as the plan's readers know them ("Mo, 14.11.11").
+  QString weekday = QLocale().dayName(date.dayOfWeek(), QLocale::ShortFormat);
+  if (weekday.endsWith(QLatin1Char('.'))) weekday.chop(1);
+  return weekday + QStringLiteral(", ") +
          date.toString(QStringLiteral("dd.MM.yy"));
 }
 

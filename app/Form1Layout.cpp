@@ -5,6 +5,7 @@
 // on page 1; painting is suspended on the plan area while it is filled, so a
 // half-built page never shows.
 #include <QFontMetrics>
+#include <cassert>
 
 #include "app/TForm1.h"
 #include "plan/LoadRichText.h"
@@ -34,6 +35,12 @@ void TForm1::setPanelHeight(QWidget* panel, int height) {
 }
 
 void TForm1::ClearGrid(StringGrid* grid) { grid->clearCells(); }
+
+int TForm1::PageCount(int rows, int visible) {
+  assert(visible >= 1);
+  const int pages = (rows - 1) / visible + 1;  // truncates towards zero: 0 rows give 1
+  return pages < 1 ? 1 : pages;
+}
 
 QStringList TForm1::WrapListe(const QString& text, int width, const QFont& font) {
   const QFontMetrics fm(font);
@@ -194,8 +201,7 @@ void TForm1::Showdaten() {
   // taken as one row, so the page count and paging stay well defined.
   AnzSichtbar = qMax(1, Grid->VisibleRowCount());
   AnzZeilen = rows;
-  AnzSeiten = (AnzZeilen - 1) / AnzSichtbar + 1;
-  if (AnzSeiten < 1) AnzSeiten = 1;
+  AnzSeiten = PageCount(AnzZeilen, AnzSichtbar);
 
   // 26-28
   if (rows > 0) {
@@ -223,8 +229,8 @@ void TForm1::CheckHeaderPanels() {
   if (Panel3->font().pointSize() != size1) {
     QFont font(QStringLiteral("Verdana"), size1);
     font.setBold(size1 <= 14);
+    // Both labels hold one line, so their text height is the font's.
     const QFontMetrics fm(font);
-    Q_UNUSED(Label1->text());
     setPanelHeight(Panel3, fm.height() + 4);
     Panel3->setFont(font);
   }

@@ -120,6 +120,8 @@ class TForm1 : public AlignPanel {
   static QStringList WrapListe(const QString& text, int width, const QFont& font);
   void CalcSpaltenbreiten(const QFont& font, int gridWidth);
   static void ClearGrid(StringGrid* grid);
+  // Pages of `rows` body rows when `visible` rows fit on one (at least 1).
+  static int PageCount(int rows, int visible);
   void CheckHeaderPanels();
   void RichEdit1ResizeRequest(const QRect& requested);
   void Panel1Resize();
