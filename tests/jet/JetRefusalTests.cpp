@@ -55,6 +55,10 @@ TEST_F(JetRefusal, TextColumnOver255Chars_IsRefused) {
   EXPECT_TRUE(filesLeft().isEmpty());
 }
 
+TEST_F(JetRefusal, TextOf256CharsInAFullLengthColumn_IsRefused) {
+  EXPECT_TRUE(refusal(oneValue(ColumnType::Text, QString(256, 'x'), 255)).contains("at most 255"));
+}
+
 TEST_F(JetRefusal, TextOfExactly255Chars_IsAccepted) {
   EXPECT_NO_THROW(oneValue(ColumnType::Text, QString(255, u'ä'), 255).write(m_dir.filePath("ok.mdb")));
 }

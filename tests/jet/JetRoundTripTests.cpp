@@ -195,6 +195,15 @@ TEST_F(JetRoundTrip, Texts_ReadBackCharacterForCharacter) {
   }
 }
 
+TEST_F(JetRoundTrip, TextOutsideTheBasicPlane_ReadsBackWithTheNpmReader) {
+  // Surrogate pairs are two UCS-2 units each; mdbtools' UCS-2 conversion
+  // cannot show them, the npm reader decodes them as UTF-16.
+  const QString text = QString::fromUtf8("Noten \xF0\x9D\x84\x9E und \xF0\x9F\x98\x80");
+  const ReadBack back = roundTrip(ColumnType::Text, {text});
+  ASSERT_EQ(back.npm.size(), 1);
+  EXPECT_EQ(back.npm[0].toArray()[0].toString(), text);
+}
+
 TEST_F(JetRoundTrip, LatinText_IsStoredCompressed) {
   jet::Database database;
   database.addTable("T", {{"V", ColumnType::Text}}).rows.append(Row{QString("Vertretung Klasse 5a")});
