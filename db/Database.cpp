@@ -1,7 +1,8 @@
 // Connection, dataset and command: the caller's side of the access layer.
 //
-// The connection parses its string and checks the file on open; in read mode
-// it reads from a private snapshot taken at that moment. Every query and
+// The connection parses its string and has the worker check the file on
+// open; in read mode the worker copies it into a private snapshot that every
+// query of the connection reads. Every query and
 // update is carried out by the worker under the deadline; the dataset holds
 // the rows it returned, so walking, sorting and reading columns never touch
 // the file.
@@ -9,11 +10,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 #include <cmath>
 
 #include "db/ConnectionString.h"
 #include "db/Evaluator.h"
-#include "db/JetFile.h"
 #include "db/SqlParser.h"
 #include "db/WorkerClient.h"
 
@@ -60,18 +61,25 @@ QString Connection::connectionString() const { return d->connectionString; }
 void Connection::open() {
   close();
   ConnectionSettings settings = parseConnectionString(d->connectionString);
-  checkJetFile(settings.dataSource);
   d->settings = settings;
+  // All file access runs in the worker: a file on a stalled network share
+  // must not freeze the caller either.
   if (settings.readOnly) {
-    d->snapshotFile = takeSnapshot(settings.dataSource, QDir::tempPath());
-    d->workFile = d->snapshotFile;
+    QTemporaryFile snapshot(QDir::tempPath() + QStringLiteral("/zova-db-snapshot-XXXXXX.mdb"));
+    snapshot.setAutoRemove(false);
+    if (!snapshot.open())
+      throw db::Error(QStringLiteral("Cannot create a snapshot file for %1: %2").arg(settings.dataSource, snapshot.errorString()));
+    d->snapshotFile = snapshot.fileName();
+    snapshot.close();
     try {
-      checkJetFile(d->snapshotFile);  // the version copied may differ from the one checked
+      runOn(worker::Operation::Snapshot, settings.dataSource, settings.dataSource, d->snapshotFile);
     } catch (const db::Error&) {
       d->releaseSnapshot();
-      throw db::Error(QStringLiteral("%1 is not a Jet (Access) database").arg(settings.dataSource));
+      throw;
     }
+    d->workFile = d->snapshotFile;
   } else {
+    runOn(worker::Operation::Check, settings.dataSource, settings.dataSource);
     d->workFile = settings.dataSource;
   }
   d->open = true;

@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QThread>
 
 #include "db/Database.h"
@@ -59,7 +58,7 @@ JetVersion checkJetFile(const QString& path) {
   throw db::Error(QStringLiteral("%1 has an unknown Jet version (%2)").arg(path).arg(version));
 }
 
-QString takeSnapshot(const QString& path, const QString& folder) {
+void takeSnapshot(const QString& path, const QString& snapshotPath) {
   for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
     if (attempt > 0) QThread::msleep(kSnapshotPauseMs);
     FileState before = stateOf(path);
@@ -80,14 +79,11 @@ QString takeSnapshot(const QString& path, const QString& folder) {
     // its start, so it counts as changing too.
     if (!(before == after) || content.size() != after.size || content.isEmpty()) continue;
 
-    QTemporaryFile snapshot(folder + QStringLiteral("/zova-db-snapshot-XXXXXX.mdb"));
-    snapshot.setAutoRemove(false);
-    if (!snapshot.open() || snapshot.write(content) != content.size() || !snapshot.flush()) {
-      const QString why = snapshot.errorString();
-      snapshot.remove();
-      throw db::Error(QStringLiteral("Cannot write a snapshot of %1: %2").arg(path, why));
-    }
-    return snapshot.fileName();
+    QFile snapshot(snapshotPath);
+    if (!snapshot.open(QIODevice::WriteOnly | QIODevice::Truncate) || snapshot.write(content) != content.size() ||
+        !snapshot.flush())
+      throw db::Error(QStringLiteral("Cannot write a snapshot of %1: %2").arg(path, snapshot.errorString()));
+    return;
   }
   throw db::Error(QStringLiteral("Database file %1 kept changing while it was copied").arg(path));
 }

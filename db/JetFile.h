@@ -4,7 +4,8 @@
 // A Jet file starts with 00 01 00 00 and "Standard Jet DB" (Jet 3 and Jet 4,
 // told apart by the version byte at offset 0x14) or "Standard ACE DB"
 // (Access 2007 and later). The check needs no database engine, so it cannot
-// hang on a damaged file.
+// hang on a damaged file; the worker runs both (a file on a network share can
+// still block on input/output).
 #pragma once
 
 #include <QString>
@@ -17,13 +18,12 @@ enum class JetVersion { Jet3, Jet4, Ace };
 // Jet 4 or ACE database.
 JetVersion checkJetFile(const QString& path);
 
-// Copies the file in one go to a new private file in `folder` and returns
-// its path. A file modified in the last few hundred milliseconds is first
+// Copies the file in one go into `snapshotPath` (replacing its content). A file modified in the last few hundred milliseconds is first
 // given that long to settle, as a rewrite may only have paused. When the original's size or modification time changed while it
 // was copied (another program rewriting it), the copy is thrown away and
 // taken again, a few times, briefly apart (an empty file counts as one
 // being rewritten). Throws db::Error when no
 // consistent copy could be taken.
-QString takeSnapshot(const QString& path, const QString& folder);
+void takeSnapshot(const QString& path, const QString& snapshotPath);
 
 }  // namespace db

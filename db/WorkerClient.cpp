@@ -25,6 +25,8 @@ int deadlineMs() { return overrides().deadlineMs > 0 ? overrides().deadlineMs : 
 
 QString describe(Operation operation, const QString& file) {
   switch (operation) {
+    case Operation::Check: return QStringLiteral("the check of %1").arg(file);
+    case Operation::Snapshot: return QStringLiteral("the copy of %1").arg(file);
     case Operation::Tables: return QStringLiteral("listing the tables of %1").arg(file);
     case Operation::Query: return QStringLiteral("the query on %1").arg(file);
     case Operation::Execute: return QStringLiteral("the update of %1").arg(file);
@@ -36,6 +38,8 @@ QString describe(Operation operation, const QString& file) {
 
 QString operationName(Operation operation) {
   switch (operation) {
+    case Operation::Check: return QStringLiteral("check");
+    case Operation::Snapshot: return QStringLiteral("snapshot");
     case Operation::Tables: return QStringLiteral("tables");
     case Operation::Query: return QStringLiteral("query");
     case Operation::Execute: return QStringLiteral("execute");

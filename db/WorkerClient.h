@@ -13,7 +13,9 @@
 
 namespace db::worker {
 
-enum class Operation { Tables, Query, Execute };
+// Check: the file is a Jet database. Snapshot: copy it into the file named
+// by the statement argument. Tables, Query, Execute: the libmdb work.
+enum class Operation { Check, Snapshot, Tables, Query, Execute };
 
 // Runs the operation on the file; returns the worker's successful reply or
 // throws db::Error (the worker's own message when it reported a failure).

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "db/Evaluator.h"
+#include "db/JetFile.h"
 #include "db/MdbTable.h"
 #include "db/MdbUpdate.h"
 #include "db/SqlParser.h"
@@ -42,7 +43,18 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 protocol::Reply perform(const QString& operation, const QString& path, const QString& statement) {
   protocol::Reply reply;
-  if (operation == QLatin1String("tables")) {
+  if (operation == QLatin1String("check")) {
+    checkJetFile(path);
+  } else if (operation == QLatin1String("snapshot")) {
+    checkJetFile(path);
+    takeSnapshot(path, statement);
+    // The version copied may differ from the one checked.
+    try {
+      checkJetFile(statement);
+    } catch (const db::Error&) {
+      throw db::Error(QStringLiteral("%1 is not a Jet (Access) database").arg(path));
+    }
+  } else if (operation == QLatin1String("tables")) {
     MdbDatabase database(path, false);
     reply.tableNames = database.tableNames();
   } else if (operation == QLatin1String("query")) {
@@ -70,7 +82,7 @@ protocol::Reply perform(const QString& operation, const QString& path, const QSt
 int runWorker(int argc, char** argv) {
   const int answer = takeAnswerChannel();
   if (answer < 0 || argc < 3) {
-    std::fprintf(stderr, "usage: zova-db-worker tables|query|execute FILE [STATEMENT]\n");
+    std::fprintf(stderr, "usage: zova-db-worker check|snapshot|tables|query|execute FILE [COPY|STATEMENT]\n");
     return 2;
   }
   const QString operation = QString::fromLocal8Bit(argv[1]);

@@ -1,5 +1,7 @@
 // The database worker's work: one operation per process run.
 //
+//   zova-db-worker check    <file>
+//   zova-db-worker snapshot <file> <copy>
 //   zova-db-worker tables  <file>
 //   zova-db-worker query   <file> <SELECT statement>
 //   zova-db-worker execute <file> <UPDATE statement>

@@ -29,6 +29,18 @@ QByteArray jetHeader(const char* signature, char version) {
   return header;
 }
 
+// Points QDir::tempPath(), where snapshots go, at a private folder while it lives.
+class PrivateTemp {
+ public:
+  PrivateTemp() : m_saved(qgetenv("TMPDIR")) { qputenv("TMPDIR", m_dir.path().toLocal8Bit()); }
+  ~PrivateTemp() { qputenv("TMPDIR", m_saved); }
+  int snapshots() const { return QDir(m_dir.path()).entryList({"zova-db-snapshot-*"}).size(); }
+
+ private:
+  QTemporaryDir m_dir;
+  QByteArray m_saved;
+};
+
 QString openError(const QString& connectionString) {
   Connection connection;
   connection.setConnectionString(connectionString);
@@ -128,27 +140,37 @@ TEST(DbSnapshot, ReadModeOpen_CopiesTheFileAndCloseRemovesTheCopy) {
   QTemporaryDir dir;
   const QString path = dir.filePath("plan.mdb");
   writeFile(path, jetHeader("Standard Jet DB\0", 1));
-  const QStringList before = QDir::temp().entryList({"zova-db-snapshot-*"});
+  PrivateTemp temp;
   Connection connection;
   connection.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=READ;").arg(path));
   connection.open();
   ASSERT_TRUE(connection.isOpen());
-  EXPECT_EQ(QDir::temp().entryList({"zova-db-snapshot-*"}).size(), before.size() + 1);
+  EXPECT_EQ(temp.snapshots(), 1);
   connection.close();
-  EXPECT_EQ(QDir::temp().entryList({"zova-db-snapshot-*"}).size(), before.size());
+  EXPECT_EQ(temp.snapshots(), 0);
 }
 
 TEST(DbSnapshot, DestroyedOpenConnection_RemovesTheCopy) {
   QTemporaryDir dir;
   const QString path = dir.filePath("plan.mdb");
   writeFile(path, jetHeader("Standard Jet DB\0", 1));
-  const int before = QDir::temp().entryList({"zova-db-snapshot-*"}).size();
+  PrivateTemp temp;
   {
     Connection connection;
     connection.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=READ;").arg(path));
     connection.open();
+    EXPECT_EQ(temp.snapshots(), 1);
   }
-  EXPECT_EQ(QDir::temp().entryList({"zova-db-snapshot-*"}).size(), before);
+  EXPECT_EQ(temp.snapshots(), 0);
+}
+
+TEST(DbSnapshot, FailedOpen_LeavesNoCopy) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("plan.mdb");
+  writeFile(path, QByteArray("not a database"));
+  PrivateTemp temp;
+  EXPECT_FALSE(openError(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=READ;").arg(path)).isEmpty());
+  EXPECT_EQ(temp.snapshots(), 0);
 }
 
 TEST(DbSnapshot, Copy_HoldsTheFileAsItWasAtOpen) {
@@ -156,7 +178,8 @@ TEST(DbSnapshot, Copy_HoldsTheFileAsItWasAtOpen) {
   const QString path = dir.filePath("plan.mdb");
   const QByteArray content = jetHeader("Standard Jet DB\0", 1) + QByteArray(8192, 'x');
   writeFile(path, content);
-  const QString copy = takeSnapshot(path, dir.path());
+  const QString copy = dir.filePath("copy.mdb");
+  takeSnapshot(path, copy);
   writeFile(path, jetHeader("Standard Jet DB\0", 1));
   QFile file(copy);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -190,7 +213,8 @@ TEST(DbSnapshot, FileBeingRewritten_GivesOneWholeVersionOrAnError) {
   int consistent = 0;
   for (int attempt = 0; attempt < 12; ++attempt) {
     try {
-      const QString copy = takeSnapshot(path, dir.path());
+      const QString copy = dir.filePath("copy.mdb");
+      takeSnapshot(path, copy);
       QFile file(copy);
       ASSERT_TRUE(file.open(QIODevice::ReadOnly));
       const QByteArray content = file.readAll();
