@@ -65,6 +65,7 @@ constexpr int kRealIndexCountEntrySize = 12;
 constexpr int kColumnEntrySize = 25;
 constexpr int kRealIndexEntrySize = 52;
 constexpr int kLogicalIndexEntrySize = 28;
+constexpr int kLongValueMapsEntrySize = 10;
 constexpr uint32_t kIndexMagic = 1923;
 constexpr int kIndexColumnSlots = 10;
 constexpr uint16_t kNoColumn = 0xFFFF;
@@ -308,6 +309,7 @@ int tableDefinitionSize(const TableDefinition& table) {
   for (const ColumnDefinition& column : table.columns) size += nameSize(column.name);
   size += (kRealIndexEntrySize + kLogicalIndexEntrySize) * int(table.indexes.size());
   for (const IndexDefinition& index : table.indexes) size += nameSize(index.name);
+  size += kLongValueMapsEntrySize * int(table.longValueColumns.size());
   return size + 2;  // end marker
 }
 
@@ -384,7 +386,12 @@ QByteArray tableDefinitionPage(const TableDefinition& table) {
     append32(body, 0);
   }
   for (const IndexDefinition& index : table.indexes) appendName(body, index.name);
-  append16(body, kNoColumn);  // no long-value column usage maps follow
+  for (const LongValueColumnMaps& column : table.longValueColumns) {
+    append16(body, uint16_t(column.columnNumber));
+    append32(body, column.ownedPagesMapRow);
+    append32(body, column.freePagesMapRow);
+  }
+  append16(body, kNoColumn);  // end of the long-value column usage maps
   assert(kTdefHeaderSize + body.size() == size);
   std::memcpy(page.data() + kTdefHeaderSize, body.constData(), size_t(body.size()));
   return page;

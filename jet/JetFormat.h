@@ -155,6 +155,14 @@ struct IndexDefinition {
   bool primaryKey = true;
 };
 
+// The usage maps of one long-value column: the long-value pages holding its
+// data, and those of them with room for more.
+struct LongValueColumnMaps {
+  int columnNumber = 0;
+  uint32_t ownedPagesMapRow = 0;
+  uint32_t freePagesMapRow = 0;
+};
+
 struct TableDefinition {
   bool systemTable = false;
   uint32_t rowCount = 0;
@@ -162,6 +170,7 @@ struct TableDefinition {
   uint32_t freePagesMapRow = 0;   // row pointer of the free-space usage map
   QVector<ColumnDefinition> columns;
   QVector<IndexDefinition> indexes;
+  QVector<LongValueColumnMaps> longValueColumns;
 };
 
 // Size in bytes of the definition (to check it fits one page).

@@ -28,6 +28,7 @@ constexpr int kMaxCompressedMemo = 1024;   // the engine compresses memos only u
 constexpr int kMaxInlineMemoSize = 64;     // longer memo data goes to long-value pages
 constexpr int kRowColumnCountSize = 2;
 constexpr int kRowOffsetEntrySize = 2;
+constexpr int kMinLongValueRoom = 64;     // a long-value page with less counts as full
 
 std::optional<qint64> integralValue(const QVariant& value) {
   switch (value.metaType().id()) {
@@ -104,8 +105,6 @@ QByteArray PageImage::bytes() const {
 
 // ---- LongValueStore ----
 
-LongValueStore::~LongValueStore() = default;
-
 uint32_t LongValueStore::addRow(const QByteArray& row) {
   assert(row.size() <= kMaxRowSize);
   if (!m_page || !m_page->fits(int(row.size()))) {
@@ -117,7 +116,10 @@ uint32_t LongValueStore::addRow(const QByteArray& row) {
 }
 
 void LongValueStore::finish() {
-  if (m_page) m_image.set(m_pageNumber, m_page->bytes());
+  if (!m_page) return;
+  m_image.set(m_pageNumber, m_page->bytes());
+  m_pages.append(m_pageNumber);
+  if (m_page->freeSpace() >= kMinLongValueRoom) m_pagesWithRoom.append(m_pageNumber);
   m_page.reset();
 }
 
@@ -245,7 +247,14 @@ QByteArray RowLayout::storeMemo(const QByteArray& data, LongValueStore& longValu
   return memoHeader(MemoStorage::Chain, uint32_t(data.size()), next);
 }
 
-QByteArray RowLayout::encode(const Row& row, int rowNumber, LongValueStore& longValues) const {
+QVector<int> RowLayout::longValueColumns() const {
+  QVector<int> columns;
+  for (int i = 0; i < m_fields.size(); ++i)
+    if (m_fields[i].type == TypeCode::Memo || m_fields[i].type == TypeCode::Ole) columns.append(i);
+  return columns;
+}
+
+QByteArray RowLayout::encode(const Row& row, int rowNumber, LongValueStores& longValues) const {
   assert(row.size() == m_fields.size());
   QByteArray nullMask((m_fields.size() + 7) / 8, '\0');
   QByteArray fixedArea(m_fixedAreaSize, '\0');
@@ -294,7 +303,7 @@ QByteArray RowLayout::encode(const Row& row, int rowNumber, LongValueStore& long
       slot = memoHeader(MemoStorage::Inline, uint32_t(data.size()), 0) + data;
       size += int(data.size());
     } else {
-      slot = storeMemo(data, longValues);
+      slot = storeMemo(data, longValues.at(i));
     }
   }
 

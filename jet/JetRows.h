@@ -14,7 +14,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVector>
-#include <functional>
+#include <map>
 #include <optional>
 
 namespace jet {
@@ -41,21 +41,29 @@ class PageImage {
   QVector<QByteArray> m_pages;
 };
 
-// Packs long-value rows into long-value pages of the image.
+// Packs the long-value rows of one memo column into long-value pages of the
+// image, and remembers which pages those are (the column's usage maps).
 class LongValueStore {
  public:
   explicit LongValueStore(PageImage& image) : m_image(image) {}
-  ~LongValueStore();
   // Stores one long-value row and returns its row pointer.
   uint32_t addRow(const QByteArray& row);
   // Writes the page being filled into the image.
   void finish();
+  // After finish(): the column's pages, and those with room for more data.
+  const QVector<uint32_t>& pages() const { return m_pages; }
+  const QVector<uint32_t>& pagesWithRoom() const { return m_pagesWithRoom; }
 
  private:
   PageImage& m_image;
   std::optional<format::RowPage> m_page;
   uint32_t m_pageNumber = 0;
+  QVector<uint32_t> m_pages;
+  QVector<uint32_t> m_pagesWithRoom;
 };
+
+// The long-value stores of a table, by column index.
+using LongValueStores = std::map<int, LongValueStore>;
 
 class RowLayout {
  public:
@@ -71,9 +79,13 @@ class RowLayout {
   void check(const Row& row, int rowNumber) const;
 
   // The stored row. Memo data goes inline when short and when the row still
-  // fits a page, else into `longValues`. Precondition: check(row) passed.
+  // fits a page, else into the store of its column in `longValues` (one for
+  // each of longValueColumns()). Precondition: check(row) passed.
   // Refuses (WriteError) a row that does not fit a data page.
-  QByteArray encode(const Row& row, int rowNumber, LongValueStore& longValues) const;
+  QByteArray encode(const Row& row, int rowNumber, LongValueStores& longValues) const;
+
+  // Indexes of the columns whose values may live on long-value pages.
+  QVector<int> longValueColumns() const;
 
   // Size of a row with every value NULL (the smallest row of the table).
   int minimumRowSize() const;

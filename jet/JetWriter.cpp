@@ -39,10 +39,6 @@ constexpr int16_t kObjectTypeTable = 1;
 constexpr int16_t kObjectTypeContainer = 3;
 constexpr int32_t kSystemObjectFlags = int32_t(0x80000000u);
 
-// Usage-map rows on a table's usage-map page.
-constexpr int kOwnedPagesMapRow = 0;
-constexpr int kFreePagesMapRow = 1;
-constexpr int kIndexPagesMapRow = 2;
 
 // The moment of writing as a day count, for the catalog and the header.
 double currentDayCount() {
@@ -136,6 +132,34 @@ QByteArray usageMap(PageImage& image, const QVector<uint32_t>& pages) {
   return referenceUsageMap(bitmapPages);
 }
 
+// The usage-map rows of one table, packed into data pages of the table that
+// no usage map lists (so readers never take them for table rows): the page
+// reserved for it next to the table definition, more when that one is full.
+class UsageMapRows {
+ public:
+  UsageMapRows(PageImage& image, uint32_t tablePage, uint32_t firstPage)
+      : m_image(image), m_tablePage(tablePage), m_pageNumber(firstPage), m_page(RowPage::dataPage(tablePage)) {}
+
+  // Stores the map for `pages` and returns the row pointer to it.
+  uint32_t add(const QVector<uint32_t>& pages) {
+    const QByteArray map = usageMap(m_image, pages);
+    if (!m_page.fits(int(map.size()))) {
+      finish();
+      m_page = RowPage::dataPage(m_tablePage);
+      m_pageNumber = m_image.allocate();
+    }
+    return rowPointer(m_pageNumber, m_page.addRow(map));
+  }
+
+  void finish() { m_image.set(m_pageNumber, m_page.bytes()); }
+
+ private:
+  PageImage& m_image;
+  uint32_t m_tablePage;
+  uint32_t m_pageNumber;
+  RowPage m_page;
+};
+
 struct RowLocation {
   int32_t key;
   uint32_t page;
@@ -190,7 +214,9 @@ uint32_t buildPrimaryKeyIndex(PageImage& image, uint32_t tablePage, QVector<RowL
 }
 
 // Places one table: its rows on data pages (long values on long-value
-// pages), its index, its usage maps, and finally its table definition.
+// pages of their column), its index, its usage maps (owned and free pages of
+// the table, index pages, long-value pages of each memo column), and finally
+// its table definition.
 void placeTable(PageImage& image, uint32_t tablePage, uint32_t usageMapsPage, const QString& name,
                 const QVector<FieldSpec>& fields, const QVector<Row>& rows, bool systemTable) {
   const RowLayout layout(name, fields);
@@ -212,7 +238,8 @@ void placeTable(PageImage& image, uint32_t tablePage, uint32_t usageMapsPage, co
     keys.insert(int32_t(key.toLongLong()));
   }
 
-  LongValueStore longValues(image);
+  LongValueStores longValues;
+  for (int column : layout.longValueColumns()) longValues.emplace(column, image);
   QVector<uint32_t> dataPages;
   QVector<uint32_t> pagesWithRoom;
   QVector<RowLocation> locations;
@@ -234,18 +261,14 @@ void placeTable(PageImage& image, uint32_t tablePage, uint32_t usageMapsPage, co
     if (keyColumn >= 0) locations.append({int32_t(rows[r][keyColumn].toLongLong()), pageNumber, rowNumber});
   }
   closePage();
-  longValues.finish();
 
   TableDefinition definition;
   definition.systemTable = systemTable;
   definition.rowCount = uint32_t(rows.size());
   definition.columns = layout.columns();
-  RowPage maps = RowPage::dataPage(tablePage);
-  [[maybe_unused]] const int ownedRow = maps.addRow(usageMap(image, dataPages));
-  [[maybe_unused]] const int freeRow = maps.addRow(usageMap(image, pagesWithRoom));
-  assert(ownedRow == kOwnedPagesMapRow && freeRow == kFreePagesMapRow);
-  definition.ownedPagesMapRow = rowPointer(usageMapsPage, kOwnedPagesMapRow);
-  definition.freePagesMapRow = rowPointer(usageMapsPage, kFreePagesMapRow);
+  UsageMapRows maps(image, tablePage, usageMapsPage);
+  definition.ownedPagesMapRow = maps.add(dataPages);
+  definition.freePagesMapRow = maps.add(pagesWithRoom);
   if (keyColumn >= 0) {
     QVector<uint32_t> indexPages;
     IndexDefinition index;
@@ -253,12 +276,18 @@ void placeTable(PageImage& image, uint32_t tablePage, uint32_t usageMapsPage, co
     index.columnNumber = layout.columns()[keyColumn].number;
     index.rootPage = buildPrimaryKeyIndex(image, tablePage, locations, indexPages);
     std::sort(indexPages.begin(), indexPages.end());
-    [[maybe_unused]] const int indexRow = maps.addRow(usageMap(image, indexPages));
-    assert(indexRow == kIndexPagesMapRow);
-    index.usageMapRow = rowPointer(usageMapsPage, kIndexPagesMapRow);
+    index.usageMapRow = maps.add(indexPages);
     definition.indexes.append(index);
   }
-  image.set(usageMapsPage, maps.bytes());
+  for (auto& [column, store] : longValues) {
+    store.finish();
+    LongValueColumnMaps columnMaps;
+    columnMaps.columnNumber = layout.columns()[column].number;
+    columnMaps.ownedPagesMapRow = maps.add(store.pages());
+    columnMaps.freePagesMapRow = maps.add(store.pagesWithRoom());
+    definition.longValueColumns.append(columnMaps);
+  }
+  maps.finish();
   if (tableDefinitionSize(definition) > kPageSize)
     throw WriteError(QStringLiteral("Table '%1': the column definitions need %2 bytes, more than one page")
                          .arg(name).arg(tableDefinitionSize(definition)));
