@@ -9,6 +9,8 @@
 
 #include <QTextDocument>
 
+#include <cassert>
+
 namespace rtf::detail {
 namespace {
 
@@ -88,6 +90,7 @@ void Reader::beginContent() {
     m_paragraphStarted = false;
   }
   GroupState& st = state();
+  assert(st.destination == Destination::Text);
   m_contentPara = st.para;
   if (m_paragraphStarted)
     return;

@@ -58,6 +58,7 @@ void Reader::run() {
         break;
     }
   }
+  assert(!m_stack.empty() && m_stack.size() <= static_cast<size_t>(kMaxGroupDepth));
   finish();
   m_cursor.endEditBlock();
 }
@@ -448,6 +449,7 @@ void Reader::closeGroup() {
   }
   const Destination closed = m_stack.back().destination;
   m_stack.pop_back();
+  assert(!m_stack.empty());
   GroupState& outer = state();
   // A \pn group sets the list of the paragraph it stands in.
   if (closed == Destination::ListNumbering && outer.destination != Destination::ListNumbering)

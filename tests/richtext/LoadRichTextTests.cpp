@@ -33,38 +33,8 @@ QTextCharFormat formatAt(RichEdit& box, const QString& needle) {
 
 // --- The text edit ----------------------------------------------------------
 
-TEST(LoadRichTextEdit, Size10WithDeff0AndNoDeftab_InsertsDeftab720) {
-  EXPECT_EQ(AdaptDefaultTab(kHeadWithoutDeftab, 10),
-            "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deftab720{\\fonttbl{\\f0 Arial;}}");
-}
-
-TEST(LoadRichTextEdit, Size10WithDeftab720_InsertsSecondKeywordAtDeff0) {
-  // At size 10 the replacement is skipped and the insertion rule applies.
-  EXPECT_EQ(AdaptDefaultTab("{\\rtf1\\deff0{\\fonttbl}\\deftab720 x}", 10),
-            "{\\rtf1\\deff0\\deftab720{\\fonttbl}\\deftab720 x}");
-}
-
-TEST(LoadRichTextEdit, Size11WithDeftab720_ReplacesItWithoutInserting) {
-  EXPECT_EQ(AdaptDefaultTab(kHeadWithDeftab, 11),
-            "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deftab792{\\fonttbl{\\f0 Arial;}}");
-}
-
-TEST(LoadRichTextEdit, Size12WithDeftab720_Becomes864) {
-  EXPECT_EQ(AdaptDefaultTab("{\\rtf1\\deftab720 a}", 12), "{\\rtf1\\deftab864 a}");
-}
-
 TEST(LoadRichTextEdit, Size9WithDeftab7200_ReplacesOnlyNineCharacters) {
   EXPECT_EQ(AdaptDefaultTab("{\\rtf1\\deftab7200 a}", 9), "{\\rtf1\\deftab6480 a}");
-}
-
-TEST(LoadRichTextEdit, Size12WithNeitherKeyword_LeavesTextUnchanged) {
-  const QString text = "{\\rtf1\\ansi\\deff1{\\fonttbl} a}";
-  EXPECT_EQ(AdaptDefaultTab(text, 12), text);
-}
-
-TEST(LoadRichTextEdit, Size11WithoutDeftab_InsertsDeftab792) {
-  EXPECT_EQ(AdaptDefaultTab(kHeadWithoutDeftab, 11),
-            "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deftab792{\\fonttbl{\\f0 Arial;}}");
 }
 
 TEST(LoadRichTextEdit, Deff0WithoutBrace_IsNotAnInsertionPoint) {
@@ -86,6 +56,39 @@ TEST(LoadRichTextEdit, TwentyThousandCharactersAfterEditPoint_StayWhole) {
   const QString edited = AdaptDefaultTab(kHeadWithoutDeftab + tail + "}", 12);
   EXPECT_TRUE(edited.endsWith(tail + "}"));
   EXPECT_EQ(edited.size(), kHeadWithoutDeftab.size() + 20001 + 10);
+}
+
+struct EditCase {
+  const char* text;
+  int fontSize;
+  const char* expected;
+};
+
+// Sizes 9 to 12 against the heads a notice can have: \deftab720 only,
+// \deff0{ only, neither, and both.
+const EditCase kEditCases[] = {
+    {"{\\rtf1\\deff0\\deftab720{\\fonttbl} x}", 9, "{\\rtf1\\deff0\\deftab648{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0\\deftab720{\\fonttbl} x}", 10, "{\\rtf1\\deff0\\deftab720{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0\\deftab720{\\fonttbl} x}", 11, "{\\rtf1\\deff0\\deftab792{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0\\deftab720{\\fonttbl} x}", 12, "{\\rtf1\\deff0\\deftab864{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0{\\fonttbl} x}", 9, "{\\rtf1\\deff0\\deftab648{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0{\\fonttbl} x}", 10, "{\\rtf1\\deff0\\deftab720{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0{\\fonttbl} x}", 11, "{\\rtf1\\deff0\\deftab792{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0{\\fonttbl} x}", 12, "{\\rtf1\\deff0\\deftab864{\\fonttbl} x}"},
+    {"{\\rtf1\\deff1{\\fonttbl} x}", 9, "{\\rtf1\\deff1{\\fonttbl} x}"},
+    {"{\\rtf1\\deff1{\\fonttbl} x}", 10, "{\\rtf1\\deff1{\\fonttbl} x}"},
+    {"{\\rtf1\\deff1{\\fonttbl} x}", 11, "{\\rtf1\\deff1{\\fonttbl} x}"},
+    {"{\\rtf1\\deff1{\\fonttbl} x}", 12, "{\\rtf1\\deff1{\\fonttbl} x}"},
+    {"{\\rtf1\\deff0{\\fonttbl}\\deftab720 x}", 9, "{\\rtf1\\deff0{\\fonttbl}\\deftab648 x}"},
+    {"{\\rtf1\\deff0{\\fonttbl}\\deftab720 x}", 10, "{\\rtf1\\deff0\\deftab720{\\fonttbl}\\deftab720 x}"},
+    {"{\\rtf1\\deff0{\\fonttbl}\\deftab720 x}", 11, "{\\rtf1\\deff0{\\fonttbl}\\deftab792 x}"},
+    {"{\\rtf1\\deff0{\\fonttbl}\\deftab720 x}", 12, "{\\rtf1\\deff0{\\fonttbl}\\deftab864 x}"},
+};
+
+TEST(LoadRichTextEdit, EverySizeAndHead_GivesHandWrittenText) {
+  for (const EditCase& c : kEditCases)
+    EXPECT_EQ(AdaptDefaultTab(c.text, c.fontSize), QString(c.expected))
+        << c.text << " at size " << c.fontSize;
 }
 
 // --- Loading into the box ---------------------------------------------------

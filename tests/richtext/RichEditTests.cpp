@@ -38,7 +38,7 @@ struct ShownBox {
 
 }  // namespace
 
-TEST(RichEditLook, IsReadOnlyFramelessWithoutHorizontalScrollBar) {
+TEST(RtfBoxLook, IsReadOnlyFramelessWithoutHorizontalScrollBar) {
   RichEdit box;
   EXPECT_TRUE(box.isReadOnly());
   EXPECT_EQ(box.frameShape(), QFrame::NoFrame);
@@ -47,7 +47,7 @@ TEST(RichEditLook, IsReadOnlyFramelessWithoutHorizontalScrollBar) {
   EXPECT_EQ(box.lineWrapMode(), QTextEdit::WidgetWidth);
 }
 
-TEST(RichEditLook, IsTransparentUntilColourIsSet) {
+TEST(RtfBoxLook, IsTransparentUntilColourIsSet) {
   RichEdit box;
   EXPECT_FALSE(box.viewport()->autoFillBackground());
   EXPECT_EQ(box.palette().color(QPalette::Base).alpha(), 0);
@@ -57,20 +57,20 @@ TEST(RichEditLook, IsTransparentUntilColourIsSet) {
   EXPECT_EQ(box.backgroundColor(), QColor(252, 241, 201));
 }
 
-TEST(RichEditLines, EmptyBox_HoldsNoLine) {
+TEST(RtfBoxLines, EmptyBox_HoldsNoLine) {
   RichEdit box;
   EXPECT_FALSE(box.hasLines());
   box.setPlainText("");
   EXPECT_FALSE(box.hasLines());
 }
 
-TEST(RichEditLines, BoxWithText_HoldsLines) {
+TEST(RtfBoxLines, BoxWithText_HoldsLines) {
   RichEdit box;
   box.setPlainText("Text");
   EXPECT_TRUE(box.hasLines());
 }
 
-TEST(RichEditResize, NewContent_EmitsRequestWithDocumentHeight) {
+TEST(RtfBoxResize, NewContent_EmitsRequestWithDocumentHeight) {
   ShownBox shown;
   RequestLog log(shown.box);
   shown.load(kLongNotice);
@@ -81,7 +81,7 @@ TEST(RichEditResize, NewContent_EmitsRequestWithDocumentHeight) {
   EXPECT_GT(requested.bottom(), 2 * QFontMetrics(QFont("Verdana", 10)).height());
 }
 
-TEST(RichEditResize, NarrowerBox_RequestsMoreHeight) {
+TEST(RtfBoxResize, NarrowerBox_RequestsMoreHeight) {
   ShownBox shown;
   shown.load(kLongNotice);
   const int wideHeight = shown.box.requestedRect().bottom();
@@ -92,7 +92,7 @@ TEST(RichEditResize, NarrowerBox_RequestsMoreHeight) {
   EXPECT_EQ(log.requests.last().right(), shown.box.viewport()->width() - 1);
 }
 
-TEST(RichEditResize, EmptiedBox_RequestsLessHeight) {
+TEST(RtfBoxResize, EmptiedBox_RequestsLessHeight) {
   ShownBox shown;
   shown.load(kLongNotice);
   const int fullHeight = shown.box.requestedRect().bottom();
