@@ -111,6 +111,16 @@ TEST_F(JetRefusal, RowLargerThanAPage_IsRefused) {
   EXPECT_TRUE(filesLeft().isEmpty());
 }
 
+TEST_F(JetRefusal, ColumnsBeyondOneDefinitionPage_AreRefused) {
+  jet::Database database;
+  QVector<jet::Column> columns;
+  for (int c = 0; c < 120; ++c) columns.append({QString("Spalte%1").arg(c), ColumnType::Long});
+  database.addTable("Riesig", columns);
+  const QString message = refusal(database);
+  EXPECT_TRUE(message.contains("more than one page")) << message.toStdString();
+  EXPECT_TRUE(filesLeft().isEmpty());
+}
+
 TEST_F(JetRefusal, DuplicatePrimaryKey_IsRefused) {
   jet::Database database;
   jet::Table& table = database.addTable("K", {{"ID", ColumnType::Long, 255, true}});
