@@ -1,6 +1,7 @@
-// zova-db-damage-run [COUNT] [SEED]: the randomized damage run, by hand.
+// zova-db-damage-run [COUNT] [SEED] [FILE]: the randomized damage run, by hand.
 //
-// Makes COUNT randomly damaged copies of a writer-made plan file, runs
+// Makes COUNT randomly damaged copies of a writer-made plan file (or of
+// FILE, e.g. an Access-made database kept outside the repository), runs
 // `zova-db query` and `zova-db tables` on each and prints how they ended:
 // exit 0, exit 1, deadline messages, anything else (a signal, a hang, another
 // status), and the longest run. Every run must end with 0 or 1 within the
@@ -19,9 +20,23 @@ int main(int argc, char** argv) {
   const int count = argc > 1 ? atoi(argv[1]) : 200;
   const unsigned seed = argc > 2 ? unsigned(atoi(argv[2])) : 1;
   QTemporaryDir dir;
-  const QString intact = dir.filePath("intact.mdb");
-  dbtest::writePlanFile(intact);
+  QString intact = dir.filePath("intact.mdb");
+  if (argc > 3)
+    intact = QString::fromLocal8Bit(argv[3]);
+  else
+    dbtest::writePlanFile(intact);
   const QByteArray image = dbtest::fileBytes(intact);
+  QStringList tables;
+  try {
+    db::Connection connection;
+    connection.setConnectionString(dbtest::planConnection(intact));
+    connection.open();
+    tables = connection.tableNames();
+  } catch (const db::Error& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return 2;
+  }
+  if (tables.isEmpty()) return 2;
   std::mt19937 random(seed);
   int exitZero = 0, exitOne = 0, deadline = 0, other = 0;
   qint64 longest = 0;
@@ -32,8 +47,7 @@ int main(int argc, char** argv) {
     if (!file.open(QIODevice::WriteOnly)) return 2;
     file.write(dbtest::randomlyDamaged(image, random));
     file.close();
-    const char* tables[] = {"TStatTextAula", "TDynTextAula", "Kinds"};
-    const QString statement = QStringLiteral("SELECT * FROM %1").arg(QLatin1String(tables[i % 3]));
+    const QString statement = QStringLiteral("SELECT * FROM [%1]").arg(tables[i % tables.size()]);
     for (const QString& command : {QStringLiteral("query"), QStringLiteral("tables")}) {
       const dbtest::ToolRun run =
           dbtest::runTool(command, path, command == QLatin1String("query") ? statement : QString(), limit + 5000);
