@@ -74,22 +74,6 @@ TEST_F(DbRead, WholeDayNumber_MatchesRowsStoredAtMidnightOnly) {
   EXPECT_EQ(texts(dataset, "F1"), QStringList({"5b first", "7a third", "6c second"}));
 }
 
-TEST_F(DbRead, SortByIdDescending_ReversesTheOrder) {
-  db::Dataset dataset(m_plan);
-  dataset.setSql(QStringLiteral("Select * from TDynTextAula where Datum = 39083;"));
-  dataset.open();
-  dataset.sort(QStringLiteral("ID DESC"));
-  EXPECT_EQ(texts(dataset, "ID"), QStringList({"4", "3", "1"}));
-}
-
-TEST_F(DbRead, FullStopTexts_ArriveUnchanged) {
-  db::Dataset dataset(m_plan);
-  dataset.setSql(QStringLiteral("Select * from TDynTextAula where Datum = 39083;"));
-  dataset.open();
-  EXPECT_EQ(dataset.asText("F2"), QStringLiteral("."));
-  EXPECT_EQ(dataset.asText("F4"), QStringLiteral(". "));
-}
-
 TEST_F(DbRead, NotificationQuery_GivesValidRowsFromTheDayInOrder) {
   db::Connection connection;
   connection.setConnectionString(notificationConnection(notificationPath()));
@@ -167,14 +151,6 @@ TEST_F(DbRead, LongMemos_ArriveWhole) {
   dataset.next();
   dataset.next();
   EXPECT_EQ(dataset.asText("Notice"), QStringLiteral("kurz"));
-}
-
-TEST_F(DbRead, TextWithUmlaut_IsDecoded) {
-  db::Dataset dataset(m_plan);
-  dataset.setSql(QStringLiteral("SELECT * FROM Kinds WHERE Name = 'MÜLLER'"));
-  dataset.open();
-  ASSERT_EQ(dataset.rowCount(), 1);
-  EXPECT_EQ(dataset.asText("Name"), QStringLiteral("Müller"));
 }
 
 TEST_F(DbRead, MissingTable_FailsNamingIt) {

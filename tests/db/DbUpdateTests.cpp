@@ -218,14 +218,6 @@ TEST_F(DbUpdate, MissingColumn_IsRefused) {
   EXPECT_TRUE(message.contains(QLatin1String("Raum"))) << message.toStdString();
 }
 
-TEST_F(DbUpdate, MissingTable_IsRefused) {
-  expectRefused(QStringLiteral("UPDATE Benachrichtigungen SET Status='3' WHERE ID=17"));
-}
-
-TEST_F(DbUpdate, NonNumericTextForIntegerColumn_IsRefused) {
-  expectRefused(QStringLiteral("UPDATE BenachrichtigungsTabelle SET Status='drei' WHERE ID=17"));
-}
-
 TEST_F(DbUpdate, RowThatNoLongerFitsItsPage_FailsAndIsUndone) {
   writeNotificationFile(m_path, 60);
   m_original = fileBytes(m_path);
