@@ -235,11 +235,9 @@ void executeUpdate(const QString& path, const sql::UpdateStatement& update) {
     tableName = table.name();
     columns = table.columns();
 
-    const int key = table.columns().isEmpty() ? -1 : [&] {
-      for (int i = 0; i < columns.size(); ++i)
-        if (columns[i].name.compare(update.keyColumn, Qt::CaseInsensitive) == 0) return i;
-      return -1;
-    }();
+    int key = -1;
+    for (int i = 0; i < columns.size() && key < 0; ++i)
+      if (columns[i].name.compare(update.keyColumn, Qt::CaseInsensitive) == 0) key = i;
     if (key < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(update.keyColumn, tableName));
 
     QVector<std::pair<int, Field>> assigned;
