@@ -104,7 +104,9 @@ void SetupSettingsFolders() {
 }
 
 // The file is read whole before any key is taken from it, so a read failure
-// happens before the first key: then every value keeps what it held before.
+// happens before the first key. The values held before the first reading are
+// zeros (a poll interval of 0 ms, a window of 0 x 0), so after a failure
+// every key takes its default, as for a missing file, and the message shows.
 // A missing file is no failure; all keys take their defaults.
 bool ReadSettings() {
   bool ok = true;
@@ -114,6 +116,7 @@ bool ReadSettings() {
     readAllKeys(ini);
   } catch (const IniFileError&) {
     msgbox::show(QStringLiteral("Fehler beim Lesen der Datei ") + Einstellungspfad + QStringLiteral("Zova-Monitor.INI"));
+    readAllKeys(IniFile(QString()));  // nothing loaded: every key reads its default
     ok = false;
   }
   if (Settings.Datenpfad.isEmpty()) ReadDefaultDatenpfad();

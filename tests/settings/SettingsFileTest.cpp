@@ -118,15 +118,19 @@ TEST_F(SettingsRead, InvalidValues_GiveTheirDefaults) {
   EXPECT_TRUE(Settings.ShowBLehrer);
 }
 
-TEST_F(SettingsRead, UnreadableFile_ShowsReadErrorAndKeepsPreviousValues) {
+TEST_F(SettingsRead, UnreadableFile_ShowsReadErrorAndStartsWithTheDefaults) {
   // A folder where the file should be: unreadable even for root.
   ASSERT_TRUE(QDir().mkpath(iniPath()));
-  Settings.Fontsize = 20;
-  Settings.Datenpfad = "/kept/";
+  Settings = SettingsValues{};  // as before the first reading: all zero
+  Settings.Haltbarkeit = zdt::encodeTime(18, 0);
   EXPECT_FALSE(ReadSettings());
   EXPECT_EQ(m_messages.texts, QStringList("Fehler beim Lesen der Datei " + Einstellungspfad + "Zova-Monitor.INI"));
-  EXPECT_EQ(Settings.Fontsize, 20);
-  EXPECT_EQ(Settings.Datenpfad, QStringLiteral("/kept/"));
+  // Never a poll interval of 0 or a window of 0 x 0 after a failed read.
+  EXPECT_EQ(Settings.Refreshinterval, 1);
+  EXPECT_EQ(Settings.Fontsize, 11);
+  EXPECT_EQ(Settings.Width, 700);
+  EXPECT_EQ(Settings.Height, 500);
+  EXPECT_EQ(Settings.Haltbarkeit, zdt::encodeTime(18, 0));
 }
 
 TEST_F(SettingsWrite, FirstWrite_CreatesPfadeFirstAndAllKeysInWriteOrder) {
