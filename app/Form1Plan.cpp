@@ -17,15 +17,9 @@ void TForm1::GetDaten() {
     return;
   }
   try {
-    DM->ado1.close();
-    DM->ado1.setSql(QStringLiteral("SELECT * FROM TStatTextAula"));
-    DM->ado1.open();
-    DM->ado1.sort(QStringLiteral("Datum ASC"));
+    DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextAula"), QStringLiteral("Datum ASC"));
     DM->LoadStatList(Plan.StatListAula);
-    DM->ado1.close();
-    DM->ado1.setSql(QStringLiteral("SELECT * FROM TStatTextLehrer"));
-    DM->ado1.open();
-    DM->ado1.sort(QStringLiteral("Datum ASC"));
+    DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextLehrer"), QStringLiteral("Datum ASC"));
     DM->LoadStatList(Plan.StatListLehrer);
   } catch (const db::Error&) {
     // A missing table or column ends the load; what was read stays.
@@ -46,13 +40,12 @@ void TForm1::GetDynData(std::uint8_t infoTyp, TDateTime datum) {
     return;
   }
   try {
-    DM->ado1.close();
     const QString table = infoTyp == 0 ? QStringLiteral("TDynTextAula") : QStringLiteral("TDynTextLehrer");
+    // The whole day number, e.g. "Select * from TDynTextAula where Datum = 39083;"
     const auto dayNumber = static_cast<qint64>(std::trunc(datum));
-    DM->ado1.setSql(QStringLiteral("Select * from ") + table + QStringLiteral(" where Datum = ") +
-                    QString::number(dayNumber) + QStringLiteral(";"));
-    DM->ado1.open();
-    DM->ado1.sort(QStringLiteral("ID"));
+    DM->OpenSorted(QStringLiteral("Select * from ") + table + QStringLiteral(" where Datum = ") +
+                       QString::number(dayNumber) + QStringLiteral(";"),
+                   QStringLiteral("ID"));
     DM->ado1.first();
     while (!DM->ado1.eof()) {
       auto row = std::make_shared<TDynItem>();

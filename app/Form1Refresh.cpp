@@ -36,16 +36,10 @@ void TForm1::GetNewDaten() {
   const auto aktuellerTag = [] { return Plan.AktuellerTag; };
   const auto shownDayVanished = [this] { Datenloeschen(); };
   try {
-    DM->ado1.close();
-    DM->ado1.setSql(QStringLiteral("SELECT * FROM TStatTextAula"));
-    DM->ado1.open();
-    DM->ado1.sort(QStringLiteral("Datum ASC"));
+    DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextAula"), QStringLiteral("Datum ASC"));
     DM->LoadStatList(fresh);
     Vergleiche(fresh, Plan.StatListAula, aktuellerTag, shownDayVanished);
-    DM->ado1.close();
-    DM->ado1.setSql(QStringLiteral("SELECT * FROM TStatTextLehrer"));
-    DM->ado1.open();
-    DM->ado1.sort(QStringLiteral("Datum ASC"));
+    DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextLehrer"), QStringLiteral("Datum ASC"));
     DM->LoadStatList(fresh);
     Vergleiche(fresh, Plan.StatListLehrer, aktuellerTag, shownDayVanished);
     DM->ado1.close();

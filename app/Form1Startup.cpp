@@ -204,12 +204,7 @@ void TForm1::FormCreate() {
   Plan.NeuAufbau = false;
   // 3-4: program folder and the per-user folders
   Programmpfad = folders::programFolder();
-  Einstellungspfad.clear();
-  Pfad2007.clear();
-  const QString appData = GetShellFolder();
-  Einstellungspfad = appData + QStringLiteral("Kelvaro/Zova-Monitor/");
-  folders::createFolder(Einstellungspfad);
-  Pfad2007 = appData + QStringLiteral("Kelvaro/Zentrova2007/");
+  SetupSettingsFolders();
   // 5-7
   LastDate = zdt::today();
   ReadSettings();
@@ -281,6 +276,8 @@ void TForm1::FormClose() {
     Settings.WindowMax = isMaximized();
   }
   WriteSettings();
+  // Nothing polls or repaints the plan once the settings are written.
+  for (QTimer* timer : findChildren<QTimer*>()) timer->stop();
   Plan.StatListAula.Clear();
   Plan.StatListLehrer.Clear();
   Plan.DynList.Clear();

@@ -27,6 +27,13 @@ bool TDM::ADOOpenRead() {
   return true;
 }
 
+void TDM::OpenSorted(const QString& sql, const QString& sortExpression) {
+  ado1.close();
+  ado1.setSql(sql);
+  ado1.open();
+  ado1.sort(sortExpression);
+}
+
 void TDM::LoadStatList(TStatList& list) {
   list.Clear();
   ado1.first();

@@ -26,6 +26,10 @@ class TDM {
   // Opens the plan database; false on any failure, nothing is shown.
   bool ADOOpenRead();
 
+  // Runs one plan query on ado1: close, set the SQL text, open, then sort the
+  // opened result by `sortExpression`. Throws db::Error on any failure.
+  void OpenSorted(const QString& sql, const QString& sortExpression);
+
   // Clears the list and fills it from the rows of the open ado1 result.
   // A missing column or a value that does not convert throws db::Error; the
   // records appended before it stay in the list.
