@@ -8,14 +8,17 @@
 #include "plan/DataModule.h"
 #include "plan/PlanState.h"
 
+bool TForm1::OpenPlanForLoad() {
+  DBVerbunden = true;
+  if (DM->ADOOpenRead()) return true;
+  DBVerbunden = false;
+  Datenloeschen();
+  return false;
+}
+
 void TForm1::GetDaten() {
   DBox->clear();
-  DBVerbunden = true;
-  if (!DM->ADOOpenRead()) {
-    DBVerbunden = false;
-    Datenloeschen();
-    return;
-  }
+  if (!OpenPlanForLoad()) return;
   try {
     DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextAula"), QStringLiteral("Datum ASC"));
     DM->LoadStatList(Plan.StatListAula);
@@ -33,12 +36,7 @@ void TForm1::GetDaten() {
 
 void TForm1::GetDynData(std::uint8_t infoTyp, TDateTime datum) {
   Plan.DynList.Clear();
-  DBVerbunden = true;
-  if (!DM->ADOOpenRead()) {
-    DBVerbunden = false;
-    Datenloeschen();
-    return;
-  }
+  if (!OpenPlanForLoad()) return;
   try {
     const QString table = infoTyp == 0 ? QStringLiteral("TDynTextAula") : QStringLiteral("TDynTextLehrer");
     // The whole day number, e.g. "Select * from TDynTextAula where Datum = 39083;"

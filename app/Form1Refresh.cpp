@@ -26,6 +26,7 @@ void TForm1::ForceUpdate() {
 }
 
 void TForm1::GetNewDaten() {
+  ++PollCount;
   TStatList fresh;
   DBox->clear();
   DBVerbunden = true;

@@ -83,8 +83,9 @@ class TForm1 : public AlignPanel {
   QStringList Spaltenkoepfe = QStringList(8, QString());  // headings 1..7
   int Spaltenbreiten[8] = {};                               // widths 1..7
 
-  // Page layouts done so far (for tests and diagnostics).
+  // Page layouts and polls done so far (for tests and diagnostics).
   int LayoutCount = 0;
+  int PollCount = 0;
 
   // --- Start and close ---
   void FormCreate();
@@ -158,6 +159,9 @@ class TForm1 : public AlignPanel {
 
  private:
   void createControls();
+  // Opens the plan database for a load; on failure the page shows the
+  // no-connection text. Sets DBVerbunden either way.
+  bool OpenPlanForLoad();
   void setPanelHeight(QWidget* panel, int height);
   int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out
   int m_infoColumnWidth = 0; // width C1 of Grid2's list column
