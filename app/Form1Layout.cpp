@@ -194,7 +194,6 @@ void TForm1::Showdaten() {
       Grid->setCell(c - 1, r + 1, row.F(c));
     }
   }
-  Grid->setTopRow(1);
   Grid->setCell(6, Grid->RowCount() - 1, tag.Gezeichnet);
 
   // 25: paging. When not one body row fits (a window too small), a page is
