@@ -85,11 +85,6 @@ void TForm1::FullScreen(bool on) {
     showNormal();
 }
 
-void TForm1::CheckBenachrichtigungen() {
-  // The notification check comes with the notification store; until then
-  // the feature is off (InitNotifications hides the telephone button).
-}
-
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // The window sees every key before the focused control does.
   if (event->type() == QEvent::KeyPress) {

@@ -4,8 +4,9 @@
 // The member functions live in several files by concern: start-up and close
 // (Form1Startup.cpp), loading the plan (Form1Plan.cpp), the refresh cycle
 // (Form1Refresh.cpp), day and audience choice (Form1DayChoice.cpp), page
-// layout (Form1Layout.cpp), grid painting (Form1Painting.cpp), and the
-// header colours, timers and keys (Form1Timers.cpp).
+// layout (Form1Layout.cpp), grid painting (Form1Painting.cpp), the header
+// colours, timers and keys (Form1Timers.cpp), the settings dialog
+// (Form1Options.cpp) and the notification indicator (Form1Notifications.cpp).
 #pragma once
 
 #include <QColor>
@@ -140,9 +141,15 @@ class TForm1 : public AlignPanel {
   void ScrollTimerTimer();
   void SetPanelText();
   void FullScreen(bool on);
-  void CheckBenachrichtigungen();
   // Width of a status-bar panel on a screen of `ppi` pixels per inch.
   static int ScaledPanelWidth(int designWidth, int ppi);
+
+  // --- Settings dialog (Form1Options.cpp) ---
+  // Opens the settings dialog (F10) and applies what it changed.
+  void Optionen1Click();
+
+  // --- Notification indicator (Form1Notifications.cpp) ---
+  void CheckBenachrichtigungen();
 
   // The plan file watch: a changed Zova-Internet.mdb is polled about a
   // second after it settles, besides the regular UpdateTimer poll.

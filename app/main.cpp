@@ -7,8 +7,9 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The application's name is the title of its message boxes. No display
+  // name is set: the window system would append it to the window caption.
   QApplication::setApplicationName(QStringLiteral("Zova-Monitor"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Zova-Monitor"));
   DM = std::make_unique<TDM>();  // both connections closed
   int result = 0;
   {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "db/CompleteExport.h"
 #include "db/Evaluator.h"
 #include "db/JetFile.h"
 #include "db/MdbTable.h"
@@ -46,14 +47,8 @@ protocol::Reply perform(const QString& operation, const QString& path, const QSt
   if (operation == QLatin1String("check")) {
     checkJetFile(path);
   } else if (operation == QLatin1String("snapshot")) {
-    checkJetFile(path);
-    takeSnapshot(path, statement);
-    // The version copied may differ from the one checked.
-    try {
-      checkJetFile(statement);
-    } catch (const db::Error&) {
-      throw db::Error(QStringLiteral("%1 is not a Jet (Access) database").arg(path));
-    }
+    const CopyResult copy = copyCompleteExport(path, statement, QByteArray());
+    if (copy.kind != CopyResult::Kind::Copied) throw db::Error(copy.message);
   } else if (operation == QLatin1String("tables")) {
     MdbDatabase database(path, false);
     reply.tableNames = database.tableNames();
