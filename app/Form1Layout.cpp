@@ -110,7 +110,7 @@ void TForm1::Showdaten() {
   ++LayoutCount;
   Panel1->setUpdatesEnabled(false);
   QFont pageFont = Panel1->font();
-  pageFont.setPointSize(Settings.Fontsize);
+  pageFont.setPointSize(PageFontSize());
   Panel1->setFont(pageFont);
   for (AlignPanel* panel : {Panel3, Panel6, Panel7}) panel->setColor(HeaderColor);
 
@@ -224,7 +224,7 @@ void TForm1::Showdaten() {
 
 void TForm1::CheckHeaderPanels() {
   // Measured in a font of the window's face; the controls keep their fonts.
-  const int size1 = qMax(12, Settings.Fontsize);
+  const int size1 = qMax(12, PageFontSize());
   if (Panel3->font().pointSize() != size1) {
     QFont font(QStringLiteral("Verdana"), size1);
     font.setBold(size1 <= 14);
@@ -233,7 +233,7 @@ void TForm1::CheckHeaderPanels() {
     setPanelHeight(Panel3, fm.height() + 4);
     Panel3->setFont(font);
   }
-  const int size2 = qMax(10, Settings.Fontsize - 2);
+  const int size2 = qMax(10, PageFontSize() - 2);
   if (Panel6->font().pointSize() != size2) {
     const QFont font(QStringLiteral("Verdana"), size2);
     const QFontMetrics fm(font);
