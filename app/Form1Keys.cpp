@@ -31,10 +31,14 @@ enum KeyCode {
   kPageDown = 34,
 };
 
-// The command key code of a Qt key event, or 0. The main keyboard's plus
-// and minus keys are the same keys shifted or not ("=" and "_" on an
-// English layout).
-int keyCodeOf(const QKeyEvent& event) {
+// The largest page font that is still painted sensibly.
+constexpr int kMaxPaintedFontSize = 200;
+
+}  // namespace
+
+// The main keyboard's plus and minus keys are the same keys shifted or not
+// ("=" and "_" on an English layout).
+int TForm1::KeyCode(const QKeyEvent& event) {
   const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
   switch (event.key()) {
     case Qt::Key_Escape: return kEsc;
@@ -50,11 +54,6 @@ int keyCodeOf(const QKeyEvent& event) {
     default: return 0;
   }
 }
-
-// The largest page font that is still painted sensibly.
-constexpr int kMaxPaintedFontSize = 200;
-
-}  // namespace
 
 int TForm1::PageFontSize() { return qBound(1, Settings.Fontsize, kMaxPaintedFontSize); }
 
@@ -72,7 +71,7 @@ void TForm1::FormKeyDown(int key) {
 }
 
 void TForm1::keyPressEvent(QKeyEvent* event) {
-  FormKeyDown(keyCodeOf(*event));
+  FormKeyDown(KeyCode(*event));
   event->accept();  // consumed, matched or not
 }
 

@@ -25,6 +25,7 @@
 #include "widgets/StatusBar.h"
 #include "widgets/StringGrid.h"
 
+class QKeyEvent;
 class RichEdit;
 
 class TForm1 : public AlignPanel {
@@ -159,6 +160,10 @@ class TForm1 : public AlignPanel {
   // Handles a key of the main window by its key code alone; returns with
   // the key consumed whether it matched or not.
   void FormKeyDown(int key);
+  // The key code FormKeyDown acts on (27 Esc, 121 F10, 116 F5, 118 F7,
+  // 107/109 keypad plus/minus, 187/189 plus/minus, 33/34 page up/down), or
+  // 0 for any other key; modifiers do not change it.
+  static int KeyCode(const QKeyEvent& event);
   void ChangeSize(int step);
   void ToggleSteuerpanel();
   void SetPanelText();
