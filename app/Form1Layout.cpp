@@ -5,6 +5,7 @@
 // on page 1; painting is suspended on the plan area while it is filled, so a
 // half-built page never shows.
 #include <QFontMetrics>
+#include <QHash>
 #include <cassert>
 
 #include "app/TForm1.h"
@@ -84,11 +85,19 @@ void TForm1::AddInfoZeilen(const QString& liste, const QString& caption) {
 
 void TForm1::CalcSpaltenbreiten(const QFont& font, int gridWidth) {
   const QFontMetrics fm(font);
+  // Plan columns repeat a handful of values (classes, lessons, rooms): each
+  // distinct text is measured once per layout.
+  QHash<QString, int> measured;
+  auto width = [&](const QString& text) {
+    auto it = measured.constFind(text);
+    if (it == measured.constEnd()) it = measured.insert(text, fm.horizontalAdvance(text));
+    return *it;
+  };
   const int available = Settings.AutoScroll ? gridWidth - 2 : gridWidth - 22;
   qint64 w[8] = {};
-  for (int i = 1; i <= 7; ++i) w[i] = fm.horizontalAdvance(Spaltenkoepfe[i]) + 6;
+  for (int i = 1; i <= 7; ++i) w[i] = width(Spaltenkoepfe[i]) + 6;
   for (const TDynItemRef& row : Plan.DynList)
-    for (int i = 1; i <= 7; ++i) w[i] = qMax<qint64>(w[i], fm.horizontalAdvance(row->F(i)) + 6);
+    for (int i = 1; i <= 7; ++i) w[i] = qMax<qint64>(w[i], width(row->F(i)) + 6);
   qint64 sum = 0;
   for (int i = 1; i <= 7; ++i) sum += w[i];
   if (available > sum) {
