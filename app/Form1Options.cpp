@@ -1,24 +1,13 @@
 // The settings dialog, opened with F10, and applying what it changed to the
 // running monitor.
-#include <algorithm>
-#include <climits>
 #include <memory>
 
 #include "app/TForm1.h"
 #include "plan/PlanState.h"
+#include "platform/TimerInterval.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
 #include "settings/TMyEinstDlg.h"
-
-namespace {
-
-// A timer interval of `count` units of `unitMs` milliseconds: at least one
-// unit, at most what a QTimer can hold.
-int timerInterval(qint64 count, qint64 unitMs) {
-  return static_cast<int>(std::clamp<qint64>(count * unitMs, unitMs, INT_MAX));
-}
-
-}  // namespace
 
 // Nothing is applied when the dialog was closed without OK or OK changed
 // nothing but KarenzZeit (which the dialog has already put into effect).
@@ -39,21 +28,17 @@ void TForm1::Optionen1Click() {
 
   WriteSettings();
   if (vollbildChanged) FullScreen(Settings.Vollbild);
-  // The plan area is laid out anew around the panels.
-  Panel1->hide();
-  Panel5->setVisible(Settings.ShowSteuerPanel);
-  StatusBar1->setVisible(Settings.ShowStatusPanel);
-  Panel1->show();
+  applyPanelVisibility();
   if (Settings.AutoScroll)
     Plan.AktuellerTyp = Settings.InfoTyp;
   else
     Plan.AktuellerTyp = RadioButton3->isChecked() ? 0 : 1;
   QFont pageFont = Panel1->font();
-  pageFont.setPointSize(Settings.Fontsize);
+  pageFont.setPointSize(PageFontSize());
   Panel1->setFont(pageFont);
-  ScrollTimer->setInterval(timerInterval(Settings.ScrollTime, 1000));
+  ScrollTimer->setInterval(timerInterval(qint64{Settings.ScrollTime} * 1000, 1000));
   // A full poll interval runs from now.
-  UpdateIntervall = timerInterval(Settings.Refreshinterval, 60000);
+  UpdateIntervall = timerInterval(qint64{Settings.Refreshinterval} * 60000, 60000);
   UpdateTimer->stop();
   UpdateTimer->setInterval(UpdateIntervall);
   LetztesUpdate = zdt::now();
