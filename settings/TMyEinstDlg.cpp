@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -392,4 +393,21 @@ void TMyEinstDlg::setOpenedHandler(std::function<void(TMyEinstDlg&)> handler) {
 void TMyEinstDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (openedHandler()) QTimer::singleShot(0, this, [this] { openedHandler()(*this); });
+}
+
+void TMyEinstDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Cancel)) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TMyEinstDlg::keyReleaseEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Cancel) && !event->isAutoRepeat()) {
+    event->accept();
+    reject();
+    return;
+  }
+  QDialog::keyReleaseEvent(event);
 }

@@ -126,6 +126,11 @@ class TMyEinstDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Esc cancels when it is let go, not when pressed: a key held down repeats,
+  // and repeats arriving after the dialog closed would reach the main
+  // window, where Esc ends the program.
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
   void createControls();

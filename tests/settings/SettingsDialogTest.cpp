@@ -167,6 +167,23 @@ TEST_F(SettingsDialog, OkFocused_FixedSizeArial13_NoCancelButton) {
   EXPECT_EQ(dlg.Edit6->palette().color(QPalette::Base), QColor(255, 251, 240));
 }
 
+TEST_F(SettingsDialog, Esc_CancelsWhenLetGo_WhileHeldTheDialogStaysOpen) {
+  TMyEinstDlg dlg;
+  dlg.show();
+  QApplication::processEvents();
+  const auto send = [&](QEvent::Type type, bool autoRepeat) {
+    QKeyEvent key(type, Qt::Key_Escape, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(dlg.focusWidget(), &key);
+  };
+  send(QEvent::KeyPress, false);
+  send(QEvent::KeyRelease, true);  // the key held down repeats
+  send(QEvent::KeyPress, true);
+  EXPECT_TRUE(dlg.isVisible());
+  send(QEvent::KeyRelease, false);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+}
+
 // --- Time spinner ---
 
 TEST_F(SettingsDialog, HaltbarkeitBetweenQuarters_ShowsTheQuarterBefore_AndOkStoresIt) {
