@@ -136,16 +136,6 @@ TEST_F(SettingsDialogForm, CloseBox_ChangesNothing_AlsoNotKarenzZeit) {
   EXPECT_EQ(form->LayoutCount, layouts);
 }
 
-TEST_F(SettingsDialogForm, HaltbarkeitBetweenQuarters_IsWrittenAtTheQuarterBefore) {
-  start({"Haltbarkeit=18:10:00"});
-  withDialog([](TMyEinstDlg& dlg) {
-    EXPECT_EQ(dlg.Edit5->text(), "18:00 Uhr");
-    dlg.OKBtn->click();
-  });
-  EXPECT_EQ(writtenValue("Haltbarkeit"), "18:00:00");
-  EXPECT_EQ(form->LayoutCount, layouts + 1);  // a change reloads and lays out anew
-}
-
 TEST_F(SettingsDialogForm, AutoScrollOn_OkStoresSteuerpanelOffAndHidesTheControlPanel) {
   start({"AutoScroll=1", "ShowSteuerPanel=1"});
   ASSERT_TRUE(form->Panel5->isVisible());
