@@ -1,16 +1,13 @@
-// One monitor per settings folder: the lock itself, and the monitor's second
-// start ending at once without writing anything.
-#include "ProgramRun.h"
+// One monitor per settings folder: the lock on the settings folder.
 #include "platform/InstanceLock.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,26 +18,6 @@ class InstanceLockTest : public ::testing::Test {
   QStringList entries() const { return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
   QTemporaryDir m_dir;
 };
-
-// Every file below `root` with its size, time and content hash.
-QStringList snapshot(const QString& root) {
-  QStringList result;
-  QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QFileInfo info(it.next());
-    QByteArray hash;
-    QFile file(info.filePath());
-    if (info.isFile() && file.open(QIODevice::ReadOnly))
-      hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
-    result << QStringLiteral("%1 %2 %3 %4")
-                  .arg(info.filePath())
-                  .arg(info.size())
-                  .arg(info.lastModified().toMSecsSinceEpoch())
-                  .arg(QString::fromLatin1(hash));
-  }
-  result.sort();
-  return result;
-}
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
   QElapsedTimer clock;
@@ -92,29 +69,4 @@ TEST_F(InstanceLockTest, FolderWithoutLockFile_IsUnavailableNotHeld) {
   EXPECT_EQ(lock.state(), InstanceLock::State::Unavailable);
   EXPECT_FALSE(lock.reason().isEmpty());
   EXPECT_TRUE(entries().isEmpty());
-}
-
-TEST(MonitorInstances, SecondStartOnOneSettingsFolder_EndsAtOnceAndWritesNothing) {
-  QTemporaryDir configHome;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("XDG_CONFIG_HOME", configHome.path());
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  QProcess first;
-  first.setProcessEnvironment(environment);
-  first.start(ZOVA_MONITOR_EXE, {});
-  ASSERT_TRUE(first.waitForStarted());
-  const QString settingsFolder = configHome.path() + "/Kelvaro/Zova-Monitor/";
-  ASSERT_TRUE(waitFor([&] { return InstanceLock(settingsFolder).state() == InstanceLock::State::HeldByOther; }, 20000));
-  const QStringList before = snapshot(configHome.path());
-
-  const ProgramRun second = runProgram(ZOVA_MONITOR_EXE, {}, environment, 10000);
-
-  EXPECT_TRUE(second.finished);
-  EXPECT_EQ(second.exitCode, 1);
-  EXPECT_EQ(second.err.count('\n'), 1) << second.err.toStdString();
-  EXPECT_TRUE(second.err.contains(settingsFolder + "Zova-Monitor.ini")) << second.err.toStdString();
-  EXPECT_EQ(snapshot(configHome.path()), before);
-  EXPECT_EQ(first.state(), QProcess::Running);
-  first.kill();
-  first.waitForFinished();
 }
