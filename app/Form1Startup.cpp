@@ -7,6 +7,7 @@
 #include "app/TForm1.h"
 #include "notifications/Notifications.h"
 #include "platform/Folders.h"
+#include "platform/PointerHider.h"
 #include "platform/TimerInterval.h"
 #include "plan/PlanState.h"
 #include "richtext/RichEdit.h"
@@ -174,6 +175,7 @@ void TForm1::createControls() {
   PlanChangeDebounce->setInterval(kPlanChangeDebounceMs);
 
   qApp->installEventFilter(this);
+  m_pointerHider = new PointerHider(this);
 
   NotificationUi.setTelefonBtnVisible = [this](bool on) { TelefonBtn->setVisible(on); };
   NotificationUi.setBenachrichtigungstimerEnabled = [this](bool on) {

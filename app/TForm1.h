@@ -25,6 +25,7 @@
 #include "widgets/StatusBar.h"
 #include "widgets/StringGrid.h"
 
+class PointerHider;
 class QKeyEvent;
 class RichEdit;
 
@@ -204,6 +205,8 @@ class TForm1 : public AlignPanel {
   // Shows or hides the control panel with the plan area hidden meanwhile,
   // so the page is laid out anew around it.
   void applyPanelVisibility();
+  // Hides the idle mouse pointer while the window is in full screen.
+  PointerHider* m_pointerHider = nullptr;
   // The window as it was before full screen, restored when leaving it.
   struct SavedWindow {
     Qt::WindowFlags flags;
