@@ -1,4 +1,4 @@
-// Framing and (de)serialisation of the worker's answer.
+// Framing and (de)serialisation of the worker's requests and answers.
 #include "db/WorkerProtocol.h"
 
 #include <QDataStream>
@@ -8,11 +8,14 @@ namespace db::protocol {
 
 namespace {
 
-const QByteArray kMagic("ZOVADB1\n");
+const QByteArray kRequestMagic("ZOVARQ1\n");
+const QByteArray kReplyMagic("ZOVADB1\n");
 constexpr auto kStreamVersion = QDataStream::Qt_6_0;
 // Far above any plan or notification table; guards the allocation against
 // a garbage length.
 constexpr quint32 kMaxPayload = 1u << 30;
+// A request holds a statement and a few paths.
+constexpr quint32 kMaxRequestPayload = 16u << 20;
 constexpr quint32 kMaxCount = 1u << 24;
 
 void writeField(QDataStream& out, const Field& field) {
@@ -66,7 +69,63 @@ bool readField(QDataStream& in, Field& field) {
   throw db::Error(QStringLiteral("The database worker gave an unreadable answer (%1)").arg(why));
 }
 
+[[noreturn]] void unreadableRequest(const QString& why) {
+  throw db::Error(QStringLiteral("The database worker got an unreadable request (%1)").arg(why));
+}
+
+QByteArray frame(const QByteArray& magic, const QByteArray& payload) {
+  QByteArray bytes = magic;
+  QDataStream header(&bytes, QIODevice::Append);
+  header << static_cast<quint32>(payload.size());
+  bytes.append(payload);
+  return bytes;
+}
+
+// The frame size announced by the header, -1 while the header is not in;
+// an empty QString in *why when the bytes can start a frame.
+qint64 frameSize(const QByteArray& magic, quint32 maxPayload, const QByteArray& received, QString* why) {
+  if (!magic.startsWith(received.left(magic.size()))) {
+    *why = received.isEmpty() ? QStringLiteral("no output") : QStringLiteral("no answer frame");
+    return -1;
+  }
+  if (received.size() < kFrameHeaderBytes) return -1;
+  QDataStream header(received.mid(magic.size(), 4));
+  quint32 length = 0;
+  header >> length;
+  if (length > maxPayload) {
+    *why = QStringLiteral("frame length does not match");
+    return -1;
+  }
+  return kFrameHeaderBytes + qint64(length);
+}
+
+// The payload of exactly one frame; `fail` is called for anything else.
+QByteArray payloadOf(const QByteArray& magic, quint32 maxPayload, const QByteArray& bytes,
+                     void (*fail)(const QString&)) {
+  QString why;
+  const qint64 size = frameSize(magic, maxPayload, bytes, &why);
+  if (!why.isEmpty()) fail(why);
+  if (size < 0) fail(bytes.isEmpty() ? QStringLiteral("no output") : QStringLiteral("no answer frame"));
+  if (bytes.size() != size) fail(QStringLiteral("frame length does not match"));
+  return bytes.mid(kFrameHeaderBytes);
+}
+
 }  // namespace
+
+QByteArray encodeRequest(const Request& request) {
+  QByteArray payload;
+  {
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out.setVersion(kStreamVersion);
+    out << request.operation << request.file << request.argument << request.previousHash;
+    out << static_cast<quint32>(request.expected.size());
+    for (const auto& [column, value] : request.expected) {
+      out << column;
+      writeField(out, value);
+    }
+  }
+  return frame(kRequestMagic, payload);
+}
 
 QByteArray encodeReply(const Reply& reply) {
   QByteArray payload;
@@ -82,24 +141,33 @@ QByteArray encodeReply(const Reply& reply) {
       Q_ASSERT(row.size() == reply.result.columns.size());
       for (const Field& field : row) writeField(out, field);
     }
+    out << static_cast<quint8>(reply.copy) << reply.hash;
   }
-  QByteArray frame = kMagic;
-  QDataStream header(&frame, QIODevice::Append);
-  header << static_cast<quint32>(payload.size());
-  frame.append(payload);
-  return frame;
+  return frame(kReplyMagic, payload);
+}
+
+Request decodeRequest(const QByteArray& bytes) {
+  const QByteArray payload =
+      payloadOf(kRequestMagic, kMaxRequestPayload, bytes, [](const QString& why) { unreadableRequest(why); });
+  QDataStream in(payload);
+  in.setVersion(kStreamVersion);
+  Request request;
+  quint32 expectedCount = 0;
+  in >> request.operation >> request.file >> request.argument >> request.previousHash >> expectedCount;
+  if (in.status() != QDataStream::Ok || expectedCount > kMaxCount) unreadableRequest(QStringLiteral("bad header"));
+  for (quint32 i = 0; i < expectedCount; ++i) {
+    QString column;
+    Field value;
+    in >> column;
+    if (!readField(in, value)) unreadableRequest(QStringLiteral("bad expected value %1").arg(i + 1));
+    request.expected.append({column, value});
+  }
+  if (in.status() != QDataStream::Ok || !in.atEnd()) unreadableRequest(QStringLiteral("trailing bytes"));
+  return request;
 }
 
 Reply decodeReply(const QByteArray& bytes) {
-  if (bytes.isEmpty()) unreadable(QStringLiteral("no output"));
-  if (!bytes.startsWith(kMagic) || bytes.size() < kMagic.size() + 4)
-    unreadable(QStringLiteral("no answer frame"));
-  QDataStream header(bytes.mid(kMagic.size(), 4));
-  quint32 length = 0;
-  header >> length;
-  if (length > kMaxPayload || bytes.size() != kMagic.size() + 4 + qint64(length))
-    unreadable(QStringLiteral("frame length does not match"));
-  const QByteArray payload = bytes.mid(kMagic.size() + 4);
+  const QByteArray payload = payloadOf(kReplyMagic, kMaxPayload, bytes, [](const QString& why) { unreadable(why); });
   QDataStream in(payload);
   in.setVersion(kStreamVersion);
   Reply reply;
@@ -125,8 +193,26 @@ Reply decodeReply(const QByteArray& bytes) {
     }
     reply.result.rows.append(row);
   }
+  quint8 copy = 0;
+  in >> copy >> reply.hash;
+  if (copy > static_cast<quint8>(CopyOutcome::Unreachable)) unreadable(QStringLiteral("bad copy outcome"));
+  reply.copy = static_cast<CopyOutcome>(copy);
   if (in.status() != QDataStream::Ok || !in.atEnd()) unreadable(QStringLiteral("trailing bytes"));
   return reply;
+}
+
+qint64 replyFrameSize(const QByteArray& received) {
+  QString why;
+  const qint64 size = frameSize(kReplyMagic, kMaxPayload, received, &why);
+  if (!why.isEmpty() && !received.isEmpty()) unreadable(why);
+  return size;
+}
+
+qint64 requestFrameSize(const QByteArray& received) {
+  QString why;
+  const qint64 size = frameSize(kRequestMagic, kMaxRequestPayload, received, &why);
+  if (!why.isEmpty() && !received.isEmpty()) unreadableRequest(why);
+  return size;
 }
 
 }  // namespace db::protocol
