@@ -6,7 +6,7 @@
 //   garbage     prints text                       truncated  a valid answer cut short
 //   silent      exits 1 without output            answer     a valid one-row answer, for every request
 //   echo        a row of what the request held    once       answers one request, then exits
-//   incomplete  a refresh: Incomplete the first time, then a copy of the file
+//   incomplete  refreshes: Incomplete at odd requests, a copy of the file at even ones
 //   allocate    tries to take the request's argument in MiB and says whether it could
 #include <QByteArray>
 #include <QFile>
@@ -63,7 +63,7 @@ db::protocol::Reply echo(const db::protocol::Request& request) {
 db::protocol::Reply refresh(const db::protocol::Request& request, int count) {
   db::protocol::Reply reply;
   reply.ok = true;
-  if (count == 1) {
+  if (count % 2 == 1) {
     reply.copy = db::protocol::CopyOutcome::Incomplete;
     reply.message = request.file + QStringLiteral(" is being written");
   } else if (QFile::copy(request.file, request.argument)) {
