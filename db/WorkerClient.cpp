@@ -127,6 +127,10 @@ protocol::Reply finish(WorkerProcess& process, Operation operation, const QStrin
     qCInfo(lcDb).noquote() << error.message() << "during" << describe(operation, file);
     process.kill();
     throw;
+  } catch (const std::bad_alloc&) {
+    process.kill();
+    throw db::Error(QStringLiteral("The answer of the database worker to %1 does not fit into memory")
+                        .arg(describe(operation, file)));
   }
   if (answer != WorkerProcess::Answer::Complete) process.kill();
   if (!reply.ok) throw db::Error(reply.message);

@@ -65,6 +65,23 @@ bool readField(QDataStream& in, Field& field) {
   return in.status() == QDataStream::Ok;
 }
 
+// Bytes not yet read from the payload: a count read from a damaged frame is
+// checked against them before anything is allocated for it.
+qint64 remaining(const QDataStream& in) { return in.device()->bytesAvailable(); }
+
+// A string list, its count checked first (each string takes at least 4 bytes).
+bool readStringList(QDataStream& in, QStringList& list) {
+  quint32 count = 0;
+  in >> count;
+  if (in.status() != QDataStream::Ok || count > remaining(in) / 4) return false;
+  for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+    QString text;
+    in >> text;
+    list.append(text);
+  }
+  return in.status() == QDataStream::Ok;
+}
+
 [[noreturn]] void unreadable(const QString& why) {
   throw db::Error(QStringLiteral("The database worker gave an unreadable answer (%1)").arg(why));
 }
@@ -154,7 +171,9 @@ Request decodeRequest(const QByteArray& bytes) {
   Request request;
   quint32 expectedCount = 0;
   in >> request.operation >> request.file >> request.argument >> request.previousHash >> expectedCount;
-  if (in.status() != QDataStream::Ok || expectedCount > kMaxCount) unreadableRequest(QStringLiteral("bad header"));
+  // An expected value takes at least 5 bytes.
+  if (in.status() != QDataStream::Ok || expectedCount > remaining(in) / 5)
+    unreadableRequest(QStringLiteral("bad header"));
   for (quint32 i = 0; i < expectedCount; ++i) {
     QString column;
     Field value;
@@ -172,8 +191,12 @@ Reply decodeReply(const QByteArray& bytes) {
   in.setVersion(kStreamVersion);
   Reply reply;
   quint32 columnCount = 0, rowCount = 0;
-  in >> reply.ok >> reply.message >> reply.tableNames >> columnCount;
-  if (in.status() != QDataStream::Ok || columnCount > kMaxCount) unreadable(QStringLiteral("bad header"));
+  in >> reply.ok >> reply.message;
+  if (!readStringList(in, reply.tableNames)) unreadable(QStringLiteral("bad table names"));
+  in >> columnCount;
+  // A column takes at least 10 bytes.
+  if (in.status() != QDataStream::Ok || columnCount > kMaxCount || columnCount > remaining(in) / 10)
+    unreadable(QStringLiteral("bad header"));
   for (quint32 i = 0; i < columnCount; ++i) {
     ColumnInfo column;
     quint8 kind = 0;
@@ -185,7 +208,10 @@ Reply decodeReply(const QByteArray& bytes) {
     reply.result.columns.append(column);
   }
   in >> rowCount;
-  if (in.status() != QDataStream::Ok || rowCount > kMaxCount) unreadable(QStringLiteral("bad row count"));
+  // A value takes at least one byte.
+  if (in.status() != QDataStream::Ok || rowCount > kMaxCount ||
+      (columnCount > 0 && rowCount > remaining(in) / columnCount))
+    unreadable(QStringLiteral("bad row count"));
   for (quint32 r = 0; r < rowCount; ++r) {
     ResultRow row(columnCount);
     for (quint32 c = 0; c < columnCount; ++c) {

@@ -55,6 +55,18 @@ Echo echoOf(worker::Operation operation, const QString& file, const QString& sta
   return echo;
 }
 
+// True once the process has exited (it stays a zombie until collected).
+bool waitUntilEnded(int pid) {
+  for (int i = 0; i < 500; ++i) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return true;
+    const QByteArray fields = stat.readAll();
+    if (fields.mid(fields.lastIndexOf(')') + 2, 1) == "Z") return true;
+    QThread::msleep(10);
+  }
+  return false;
+}
+
 bool waitUntilAllReaped() {
   for (int i = 0; i < 200 && worker::unreapedWorkers() > 0; ++i) QThread::msleep(10);
   return worker::unreapedWorkers() == 0;
@@ -99,6 +111,24 @@ TEST(DbWorkerProtocol, TruncatedOrExtendedFrame_IsRefused) {
   for (qsizetype cut : {qsizetype(1), qsizetype(7), qsizetype(12), frame.size() / 2, frame.size() - 1})
     EXPECT_THROW(protocol::decodeReply(frame.left(cut)), db::Error) << cut;
   EXPECT_THROW(protocol::decodeReply(frame + "x"), db::Error);
+}
+
+TEST(DbWorkerProtocol, HugeCountsInADamagedFrame_AreRefusedBeforeAnyAllocation) {
+  protocol::Reply reply;
+  reply.tableNames = {QStringLiteral("TStatTextAula")};
+  const QByteArray frame = protocol::encodeReply(reply);
+  // The payload: ok (1 byte), a null message (4 bytes), then the count of table names.
+  const int tableCount = protocol::kFrameHeaderBytes + 1 + 4;
+  ASSERT_EQ(frame.mid(tableCount, 4), QByteArray("\x00\x00\x00\x01", 4));
+  for (const QByteArray& count : {QByteArray("\x7f\xff\xff\xff", 4), QByteArray("\x00\x10\x00\x00", 4)}) {
+    QByteArray damaged = frame;
+    damaged.replace(tableCount, 4, count);
+    EXPECT_THROW(protocol::decodeReply(damaged), db::Error);
+  }
+  // The column count follows the one table name (4 + 26 bytes).
+  QByteArray damaged = frame;
+  damaged.replace(tableCount + 4 + 30, 4, QByteArray("\x00\xff\xff\xff", 4));
+  EXPECT_THROW(protocol::decodeReply(damaged), db::Error);
 }
 
 TEST(DbWorkerProtocol, Request_SurvivesTheRoundTripWithItsExpectedValues) {
@@ -216,7 +246,7 @@ TEST(DbWorkerLifetime, WorkerThatEndedWhileIdle_IsReplacedWithoutAFailedOperatio
   FakeWorker fake("once");
   const quint64 before = worker::processesStarted();
   const Echo first = echoOf(worker::Operation::Tables, QStringLiteral("/a.mdb"), QString());
-  QThread::msleep(50);  // the worker has ended by now
+  ASSERT_TRUE(waitUntilEnded(first.process));
   Echo second;
   EXPECT_NO_THROW(second = echoOf(worker::Operation::Tables, QStringLiteral("/a.mdb"), QString()));
   EXPECT_NE(first.process, second.process);
