@@ -14,9 +14,10 @@ namespace db {
 
 namespace {
 
+// Never destroyed: a keeper held by a static object unregisters during the program's exit.
 QHash<QString, LocalCopy*>& keepers() {
-  static QHash<QString, LocalCopy*> registry;
-  return registry;
+  static auto* registry = new QHash<QString, LocalCopy*>;
+  return *registry;
 }
 
 // Data Source texts name the same file when they differ only in doubled or

@@ -36,10 +36,11 @@ constexpr qint64 kAddressSpaceBytes = qint64(512) << 20;
 
 quint64 g_started = 0;
 
-// Workers killed or stopped and not yet collected.
+// Workers killed or stopped and not yet collected. Never destroyed: workers
+// held by static objects are handed over during the program's exit.
 std::vector<pid_t>& unreaped() {
-  static std::vector<pid_t> pids;
-  return pids;
+  static auto* pids = new std::vector<pid_t>;
+  return *pids;
 }
 
 // A descriptor above the three standard ones, close-on-exec; -1 on failure.
