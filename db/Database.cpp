@@ -133,13 +133,13 @@ QString Dataset::sql() const { return d->sql; }
 
 void Dataset::open() {
   close();
-  const sql::Statement statement = sql::parseStatement(d->sql);
-  if (!std::holds_alternative<sql::SelectStatement>(statement))
-    throw db::Error(QStringLiteral("A dataset runs only SELECT statements: %1").arg(d->sql));
-  // Like the OLE DB provider, a query on a closed connection connects first.
   Connection& connection = *d->connection;
-  if (!connection.isOpen()) connection.open();
   try {
+    const sql::Statement statement = sql::parseStatement(d->sql);
+    if (!std::holds_alternative<sql::SelectStatement>(statement))
+      throw db::Error(QStringLiteral("A dataset runs only SELECT statements: %1").arg(d->sql));
+    // Like the OLE DB provider, a query on a closed connection connects first.
+    if (!connection.isOpen()) connection.open();
     d->result = runOn(worker::Operation::Query, connection.d->workFile, connection.dataSource(), d->sql).result;
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Query failed:" << error.message();
@@ -262,14 +262,14 @@ void Command::setText(const QString& statement) { d->text = statement; }
 QString Command::text() const { return d->text; }
 
 void Command::execute() {
-  const sql::Statement statement = sql::parseStatement(d->text);
-  if (!std::holds_alternative<sql::UpdateStatement>(statement))
-    throw db::Error(QStringLiteral("A command runs only UPDATE statements: %1").arg(d->text));
   Connection& connection = *d->connection;
-  if (!connection.isOpen()) connection.open();
-  if (connection.d->settings.readOnly)
-    throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
   try {
+    const sql::Statement statement = sql::parseStatement(d->text);
+    if (!std::holds_alternative<sql::UpdateStatement>(statement))
+      throw db::Error(QStringLiteral("A command runs only UPDATE statements: %1").arg(d->text));
+    if (!connection.isOpen()) connection.open();
+    if (connection.d->settings.readOnly)
+      throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
     runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text);
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Update failed:" << error.message();

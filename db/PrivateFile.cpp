@@ -1,7 +1,6 @@
 // The private folder for copies of database files, and its files.
 #include "db/PrivateFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
