@@ -88,6 +88,10 @@ class DbLocalCopy : public ::testing::Test {
   LocalCopy m_keeper;
 };
 
+// A wait for the file on this thread would stall the 100 ms ticks for the
+// whole deadline (1.5 s); this much leaves room for a loaded machine.
+constexpr qint64 kLargestTickGapMs = 400;
+
 // Ticks of a 100 ms timer while it lives; the largest gap between two.
 class Ticker {
  public:
@@ -185,8 +189,8 @@ TEST_F(DbLocalCopy, StalledWorker_EndsUnreachableAtTheDeadlineWhileTheEventLoopR
   EXPECT_GE(clock.elapsed(), 1400);
   EXPECT_EQ(stalled.state(), LocalCopy::State::Unreachable);
   EXPECT_TRUE(stalled.lastError().contains(QLatin1String("did not answer within 2 s"))) << stalled.lastError().toStdString();
-  EXPECT_GE(ticker.ticks(), 13);
-  EXPECT_LT(ticker.largestGapMs(), 200);
+  EXPECT_GE(ticker.ticks(), 10);
+  EXPECT_LT(ticker.largestGapMs(), kLargestTickGapMs);
   EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("error: ") + stalled.lastError());
 
   // The share answers again.
@@ -207,7 +211,7 @@ TEST_F(DbLocalCopy, FifoInPlaceOfTheFile_EndsUnreachableWithinTheDeadlineWhileTh
   Ticker ticker;
   ASSERT_EQ(refreshed(), LocalCopy::State::Unreachable);
   EXPECT_LT(clock.elapsed(), 1500 + 1000);
-  EXPECT_LT(ticker.largestGapMs(), 200);
+  EXPECT_LT(ticker.largestGapMs(), kLargestTickGapMs);
   EXPECT_TRUE(m_keeper.lastError().contains(m_plan)) << m_keeper.lastError().toStdString();
 
   QFile::remove(m_plan);
