@@ -5,7 +5,8 @@
 //   - the poll of an unchanged plan: open + the two day-record queries
 //     (sorted by "Datum ASC"), against mdb-export of the same two tables;
 //   - the background refresh of an unchanged file;
-//   - reading one day's rows (open + the day query, sorted by "ID");
+//   - reading one day's rows (open + the day query, sorted by "ID"), and the
+//     same query done in-process with libmdb (what the worker itself spends);
 //   - the same poll without a keeper (a snapshot at every open);
 //   - the worker processes started for the first page.
 //
@@ -19,7 +20,10 @@
 
 #include "DemoPlan.h"
 #include "db/Database.h"
+#include "db/Evaluator.h"
 #include "db/LocalCopy.h"
+#include "db/MdbTable.h"
+#include "db/SqlParser.h"
 #include "db/WorkerClient.h"
 #include "jet/JetWriter.h"
 
@@ -56,18 +60,31 @@ void pollDayRecords(const QString& file) {
   connection.close();
 }
 
+// The day query of GetDynData for the pupils.
+QString dayQuery(TDateTime day) { return QStringLiteral("Select * from TDynTextAula where Datum = %1;").arg(qint64(day)); }
+
 // What GetDynData reads: the pupils' rows of one day, in display order.
 int readDay(const QString& file, TDateTime day) {
   db::Connection connection;
   connection.setConnectionString(readConnection(file));
   connection.open();
   db::Dataset dataset(connection);
-  dataset.setSql(QStringLiteral("Select * from TDynTextAula where Datum = %1;").arg(qint64(day)));
+  dataset.setSql(dayQuery(day));
   dataset.open();
   dataset.sort(QStringLiteral("ID"));
   const int rows = dataset.rowCount();
   connection.close();
   return rows;
+}
+
+// The day query without the layer: libmdb in this process, as the worker runs it.
+void readDayInProcess(const QString& file, TDateTime day) {
+  const auto select = std::get<db::sql::SelectStatement>(db::sql::parseStatement(dayQuery(day)));
+  db::engine::MdbDatabase database(file, false);
+  db::engine::MdbTable table(database, select.table);
+  db::ResultTable result = db::engine::readTable(table);
+  db::applySelect(select, result);
+  db::sortRows(result, db::sql::parseSortExpression(QStringLiteral("ID")));
 }
 
 void mdbExportDayRecords(const QString& file) {
@@ -122,6 +139,7 @@ void measure(const char* name, const QString& file, TDateTime day, int runs) {
   const double poll = msPerRun(runs, [&] { pollDayRecords(file); });
   const double refresh = msPerRun(qMax(1, runs / 5), [&] { keeper.refreshAndWait(); });
   const double rows = msPerRun(runs, [&] { readDay(file, day); });
+  const double rowsInProcess = msPerRun(runs, [&] { readDayInProcess(keeper.adoptedFile(), day); });
   const double exportTables = msPerRun(runs, [&] { mdbExportDayRecords(file); });
   keeper.setSource(QString());
   const double snapshotPoll = msPerRun(runs, [&] { pollDayRecords(file); });
@@ -134,6 +152,7 @@ void measure(const char* name, const QString& file, TDateTime day, int runs) {
               snapshotPoll, snapshotPoll / exportTables);
   std::printf("  background refresh of the unchanged file:                 %8.2f ms\n", refresh);
   std::printf("  one day's rows (%3d rows, open + query + sort):           %8.2f ms\n", dayRows, rows);
+  std::printf("    of which libmdb's part (the same query in-process):   %8.2f ms\n", rowsInProcess);
   std::printf("  first page: %llu worker process(es) started, %lld ms\n", static_cast<unsigned long long>(started),
               static_cast<long long>(firstPageMs));
 }
