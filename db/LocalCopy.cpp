@@ -33,6 +33,7 @@ void unregister(LocalCopy* keeper, const QString& source) {
 
 LocalCopy::LocalCopy(QObject* parent) : QObject(parent) {
   m_deadline.setSingleShot(true);
+  m_deadline.setTimerType(Qt::PreciseTimer);  // the deadline, not earlier
   m_retry.setSingleShot(true);
   connect(&m_deadline, &QTimer::timeout, this, &LocalCopy::deadlinePassed);
   connect(&m_retry, &QTimer::timeout, this, &LocalCopy::refresh);
