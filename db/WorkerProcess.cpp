@@ -61,6 +61,59 @@ int remainingMs(const QDeadlineTimer& deadline) {
   return static_cast<int>(qBound<qint64>(0, deadline.remainingTime(), qint64(INT_MAX)));
 }
 
+// The descriptors of a worker being started; [0] is the caller's end, [1] the worker's.
+struct Channels {
+  int request[2] = {-1, -1};  // a socket pair: writing to a gone worker gives EPIPE, never SIGPIPE
+  int answer[2] = {-1, -1};
+  int status[2] = {-1, -1};   // close-on-exec: stays silent when exec succeeds
+  int nullDevice = -1;        // the worker's standard error
+
+  // Opens all of them, close-on-exec and above the standard descriptors;
+  // returns 0 or the errno of the failure.
+  int open() {
+    nullDevice = aboveStandard(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (nullDevice < 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, request) != 0 ||
+        ::pipe2(answer, O_CLOEXEC) != 0 || ::pipe2(status, O_CLOEXEC) != 0)
+      return errno ? errno : EMFILE;
+    for (int* fd : {&request[0], &request[1], &answer[0], &answer[1], &status[0], &status[1]}) {
+      *fd = aboveStandard(*fd);
+      if (*fd < 0) return errno ? errno : EMFILE;
+    }
+    return 0;
+  }
+  void closeWorkerEnds() {
+    for (int* fd : {&request[1], &answer[1], &status[1], &nullDevice}) closeDescriptor(*fd);
+  }
+  void closeCallerEnds() {
+    for (int* fd : {&request[0], &answer[0], &status[0]}) closeDescriptor(*fd);
+  }
+};
+
+// The forked child: standard input, output and error onto the worker's ends,
+// every other descriptor closed at exec, the address-space bound, then the
+// program. Only system calls from here on; reports a failed exec on the
+// status pipe.
+[[noreturn]] void becomeWorker(const Channels& channels, char* const* argv, const rlimit* bound) {
+  ::dup2(channels.request[1], STDIN_FILENO);
+  ::dup2(channels.answer[1], STDOUT_FILENO);
+  ::dup2(channels.nullDevice, STDERR_FILENO);
+  ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
+  if (bound) ::setrlimit(RLIMIT_AS, bound);
+  ::execv(argv[0], argv);
+  const int error = errno;
+  [[maybe_unused]] const ssize_t written = ::write(channels.status[1], &error, sizeof error);
+  ::_exit(127);
+}
+
+// 0 when the child's exec succeeded (the status pipe closed empty), else its errno.
+int execError(int statusFd) {
+  int error = 0;
+  ssize_t n;
+  do n = ::read(statusFd, &error, sizeof error);
+  while (n < 0 && errno == EINTR);
+  return n == sizeof error ? error : 0;
+}
+
 }  // namespace
 
 qint64 workerAddressSpaceLimit() {
@@ -91,8 +144,7 @@ void WorkerProcess::start(const QString& program, const QStringList& arguments) 
   Q_ASSERT(!isRunning());
   // Everything the child needs is prepared here: between fork and exec it
   // may only make system calls.
-  const QByteArray path = QFile::encodeName(program);
-  std::vector<QByteArray> argumentBytes{path};
+  std::vector<QByteArray> argumentBytes{QFile::encodeName(program)};
   for (const QString& argument : arguments) argumentBytes.push_back(argument.toLocal8Bit());
   std::vector<char*> argv;
   for (QByteArray& bytes : argumentBytes) argv.push_back(bytes.data());
@@ -100,52 +152,28 @@ void WorkerProcess::start(const QString& program, const QStringList& arguments) 
   const qint64 limit = workerAddressSpaceLimit();
   const rlimit bound{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
 
-  int request[2] = {-1, -1};  // a socket pair: writing to a gone worker gives EPIPE, never SIGPIPE
-  int answer[2] = {-1, -1};
-  int status[2] = {-1, -1};   // close-on-exec: stays silent when exec succeeds
-  const int nullDevice = aboveStandard(::open("/dev/null", O_WRONLY | O_CLOEXEC));
-  bool ok = nullDevice >= 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, request) == 0 &&
-            ::pipe2(answer, O_CLOEXEC) == 0 && ::pipe2(status, O_CLOEXEC) == 0;
-  for (int* fd : {&request[0], &request[1], &answer[0], &answer[1], &status[0], &status[1]}) *fd = aboveStandard(*fd);
-  for (int fd : {request[0], request[1], answer[0], answer[1], status[0], status[1]}) ok = ok && fd >= 0;
-  const int startError = errno;
+  Channels channels;
+  int error = channels.open();
   pid_t pid = -1;
-  if (ok) pid = ::fork();
-  if (pid == 0) {
-    ::dup2(request[1], STDIN_FILENO);
-    ::dup2(answer[1], STDOUT_FILENO);
-    ::dup2(nullDevice, STDERR_FILENO);
-    ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
-    if (limit > 0) ::setrlimit(RLIMIT_AS, &bound);
-    ::execv(argv[0], argv.data());
-    const int error = errno;
-    [[maybe_unused]] ssize_t written = ::write(status[1], &error, sizeof error);
-    ::_exit(127);
+  if (error == 0) {
+    pid = ::fork();
+    if (pid == 0) becomeWorker(channels, argv.data(), limit > 0 ? &bound : nullptr);
+    if (pid < 0) error = errno;
   }
-  const int forkError = errno;
-  for (int fd : {request[1], answer[1], status[1], nullDevice})
-    if (fd >= 0) ::close(fd);
-  int execError = 0;
-  if (pid > 0) {
-    ssize_t n;
-    do n = ::read(status[0], &execError, sizeof execError);
-    while (n < 0 && errno == EINTR);
-    if (n != sizeof execError) execError = 0;
-  }
-  if (status[0] >= 0) ::close(status[0]);
-  if (!ok || pid < 0 || execError != 0) {
-    for (int fd : {request[0], answer[0]})
-      if (fd >= 0) ::close(fd);
+  channels.closeWorkerEnds();
+  if (pid > 0) error = execError(channels.status[0]);
+  if (error != 0) {
+    channels.closeCallerEnds();
     if (pid > 0) ::waitpid(pid, nullptr, 0);  // it has exited already: exec failed
-    const int error = !ok ? startError : pid < 0 ? forkError : execError;
     throw db::Error(QStringLiteral("Database worker %1 could not be started: %2")
                         .arg(program, QString::fromLocal8Bit(std::strerror(error))));
   }
-  ::fcntl(request[0], F_SETFL, ::fcntl(request[0], F_GETFL) | O_NONBLOCK);
-  ::fcntl(answer[0], F_SETFL, ::fcntl(answer[0], F_GETFL) | O_NONBLOCK);
+  closeDescriptor(channels.status[0]);
+  ::fcntl(channels.request[0], F_SETFL, ::fcntl(channels.request[0], F_GETFL) | O_NONBLOCK);
+  ::fcntl(channels.answer[0], F_SETFL, ::fcntl(channels.answer[0], F_GETFL) | O_NONBLOCK);
   m_pid = pid;
-  m_requestFd = request[0];
-  m_answerFd = answer[0];
+  m_requestFd = channels.request[0];
+  m_answerFd = channels.answer[0];
   m_answer.clear();
   m_closed = false;
   ++g_started;
