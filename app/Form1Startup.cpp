@@ -6,6 +6,7 @@
 
 #include "app/TForm1.h"
 #include "notifications/Notifications.h"
+#include "plan/DataModule.h"
 #include "platform/Folders.h"
 #include "platform/PointerHider.h"
 #include "platform/TimerInterval.h"
@@ -247,7 +248,11 @@ void TForm1::FormCreate() {
   Timer1->start();
   Blinktimer->start();
   updatechecktimer->start();
-  // 25-29
+  // 25-29. Only this first load waits for the plan file, up to the
+  // deadline: the first page needs the days.
+  DM->PlanCopy.setSource(TDM::PlanFile());
+  DM->PlanCopy.refreshAndWait();
+  connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, &TForm1::PlanCopyRefreshed);
   GetDaten();
   LetztesUpdate = zdt::now();
   BuildTagesliste();

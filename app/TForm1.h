@@ -102,8 +102,19 @@ class TForm1 : public AlignPanel {
   void GetDynData(std::uint8_t infoTyp, TDateTime datum);
 
   // --- Refresh cycle ---
+  // The timer poll and F7 first have the local copy of the plan file
+  // refreshed in the background; the poll itself (GetNewDaten) runs when
+  // that has ended, successful or not.
   void UpdateTimerTimer();
   void ForceUpdate();
+  // Who asked for the poll that runs after the copy's refresh.
+  enum PollRequest { kPollByTimer = 1, kPollByKey = 2, kPollByWatch = 4 };
+  void RequestPoll(PollRequest by);
+  // The local copy's refresh has ended: runs the polls asked for, and one
+  // when a complete new export arrived by itself (a retry after a half-
+  // written file).
+  void PlanCopyRefreshed();
+  bool PollPending() const { return m_pendingPolls != 0; }
   void GetNewDaten();
   void Datenanzeigen();
   void Datenloeschen();
@@ -213,6 +224,8 @@ class TForm1 : public AlignPanel {
     QRect geometry;  // the normal (not maximised) geometry
     Qt::WindowStates state;
   } m_savedWindow;
+  int m_pendingPolls = 0;         // PollRequest flags waiting for the copy's refresh
+  TDateTime m_timerPollAt = 0;    // when UpdateTimer asked for the pending poll
   int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out
   int m_infoColumnWidth = 0; // width C1 of Grid2's list column
   bool m_closed = false;

@@ -134,6 +134,7 @@ TEST_F(Keys, F7_PollsAndRestartsTheCountdown) {
   form->LetztesUpdate = 0;
   const int polls = form->PollCount;
   form->FormKeyDown(118);
+  waitForPolls();
   EXPECT_EQ(form->PollCount, polls + 1);
   EXPECT_EQ(form->LetztesUpdate, zdt::now());
 }
