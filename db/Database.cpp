@@ -16,6 +16,7 @@
 #include "db/ConnectionString.h"
 #include "db/Evaluator.h"
 #include "db/SqlParser.h"
+#include "db/UpdateGuard.h"
 #include "db/WorkerClient.h"
 
 namespace db {
@@ -249,6 +250,7 @@ Field Dataset::field(const QString& column) const { return d->fieldOf(column); }
 struct Command::Private {
   Connection* connection = nullptr;
   QString text;
+  ExpectedValues expected;
 };
 
 Command::Command(Connection& connection) : d(std::make_unique<Private>()) { d->connection = &connection; }
@@ -259,6 +261,10 @@ void Command::setText(const QString& statement) { d->text = statement; }
 
 QString Command::text() const { return d->text; }
 
+void Command::setExpectedValues(const ExpectedValues& values) { d->expected = values; }
+
+ExpectedValues Command::expectedValues() const { return d->expected; }
+
 void Command::execute() {
   const sql::Statement statement = sql::parseStatement(d->text);
   if (!std::holds_alternative<sql::UpdateStatement>(statement))
@@ -267,7 +273,13 @@ void Command::execute() {
   if (!connection.isOpen()) connection.open();
   if (connection.d->settings.readOnly)
     throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
-  runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text);
+  try {
+    runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(),
+          encodeGuardedStatement(d->text, d->expected));
+  } catch (const db::Error& error) {
+    if (error.message().startsWith(kRowChangedMessage)) throw RowChangedError(error.message());
+    throw;
+  }
 }
 
 }  // namespace db

@@ -12,7 +12,9 @@
 #include "db/JetFile.h"
 #include "db/MdbTable.h"
 #include "db/MdbUpdate.h"
+#include "db/PageJournal.h"
 #include "db/SqlParser.h"
+#include "db/UpdateGuard.h"
 #include "db/WorkerProtocol.h"
 
 namespace db::engine {
@@ -44,6 +46,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 protocol::Reply perform(const QString& operation, const QString& path, const QString& statement) {
   protocol::Reply reply;
+  recoverInterruptedUpdate(path);  // an update killed halfway is undone before anything else
   if (operation == QLatin1String("check")) {
     checkJetFile(path);
   } else if (operation == QLatin1String("snapshot")) {
@@ -61,10 +64,11 @@ protocol::Reply perform(const QString& operation, const QString& path, const QSt
     reply.result = readTable(table);
     applySelect(*select, reply.result);
   } else if (operation == QLatin1String("execute")) {
-    const sql::Statement parsed = sql::parseStatement(statement);
+    const GuardedStatement guarded = decodeGuardedStatement(statement);
+    const sql::Statement parsed = sql::parseStatement(guarded.statement);
     const auto* update = std::get_if<sql::UpdateStatement>(&parsed);
-    if (!update) throw db::Error(QStringLiteral("Only UPDATE statements can be executed: %1").arg(statement));
-    executeUpdate(path, *update);
+    if (!update) throw db::Error(QStringLiteral("Only UPDATE statements can be executed: %1").arg(guarded.statement));
+    executeUpdate(path, *update, guarded.expected);
   } else {
     throw db::Error(QStringLiteral("Unknown worker operation %1").arg(operation));
   }

@@ -4,7 +4,7 @@
 //   zova-db-worker snapshot <file> <copy>
 //   zova-db-worker tables  <file>
 //   zova-db-worker query   <file> <SELECT statement>
-//   zova-db-worker execute <file> <UPDATE statement>
+//   zova-db-worker execute <file> <UPDATE statement, guarded or not (UpdateGuard.h)>
 //
 // The answer is one protocol frame on standard output (WorkerProtocol.h);
 // anything libmdb prints goes to standard error, never into the answer.
