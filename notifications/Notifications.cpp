@@ -1,17 +1,46 @@
-// Start-up test of the notification database.
-//
-// The notification store itself (loading, counting due notifications, writing
-// acknowledgements) is not built yet; until it is, the feature stays off and
-// the telephone button hidden, whatever PfadBenachrichtigungen says.
+// Start-up test of the notification database and the feature's
+// process-wide state.
 #include "notifications/Notifications.h"
+
+#include <QString>
+#include <algorithm>
+#include <climits>
+
+#include "plan/DataModule.h"
+#include "platform/Logging.h"
+#include "platform/MessageBox.h"
+#include "settings/SettingsValues.h"
 
 bool NotificationsAvailable = false;
 bool ClockWarningShown = false;
+bool IndicatorIdle = true;
 NotificationHost NotificationUi;
 
 void InitNotifications() {
-  NotificationsAvailable = false;
+  NotificationsAvailable = !Settings.PfadBenachrichtigungen.isEmpty();
+  if (NotificationsAvailable) {
+    // Without the data module there is no connection to open.
+    const bool opened = DM && DM->BenachrichtigungVerbindungErstellen();
+    qCInfo(lcNotifications) << "Notification database" << Settings.PfadBenachrichtigungen + "Benachrichtigungen.mdb"
+                            << (opened ? "opened: notifications on" : "cannot be opened: notifications off");
+    if (!opened) {
+      NotificationsAvailable = false;
+      msgbox::show(QStringLiteral("Datenbank Benachrichtigung.mdb kann nicht geöffnet werden") + QChar(u'\r') +
+                   QStringLiteral("Prüfen Sie Pfad und Berechtigungen!"));
+    }
+    if (DM) DM->ConnectionBenachrichtigung.close();
+  } else {
+    qCInfo(lcNotifications) << "No notification folder set: notifications off";
+  }
   if (NotificationUi.setTelefonBtnVisible) NotificationUi.setTelefonBtnVisible(NotificationsAvailable);
   if (NotificationUi.setBenachrichtigungstimerEnabled)
     NotificationUi.setBenachrichtigungstimerEnabled(NotificationsAvailable);
 }
+
+int GraceIntervalMs(qint64 minutes) {
+  // Far beyond INT_MAX ms already; keeps the product inside 64 bits.
+  const qint64 clamped = std::clamp<qint64>(minutes, 0, qint64(INT_MAX));
+  return static_cast<int>(std::min<qint64>(clamped * 60000, INT_MAX));
+}
+
+double GraceDays() { return static_cast<double>(Settings.KarenzZeit) * 60.0 / 86400.0; }
