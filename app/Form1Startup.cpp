@@ -171,7 +171,7 @@ void TForm1::createControls() {
   Blinktimer->setInterval(3000);
   updatechecktimer = timer(&TForm1::updatechecktimerTimer);
   updatechecktimer->setInterval(1000);
-  Benachrichtigungstimer = timer(&TForm1::CheckBenachrichtigungen);
+  CreateNotificationIndicator();
 
   PlanWatcher = new QFileSystemWatcher(this);
   PlanChangeDebounce = new QTimer(this);
@@ -242,7 +242,7 @@ void TForm1::FormCreate() {
   ScrollTimer->setInterval(Settings.ScrollTime * 1000);
   UpdateIntervall = Settings.Refreshinterval * 60000;
   UpdateTimer->setInterval(UpdateIntervall);
-  Benachrichtigungstimer->setInterval(Settings.KarenzZeit * 60000);
+  Benachrichtigungstimer->setInterval(GraceIntervalMs(Settings.KarenzZeit));
   UpdateTimer->start();
   Timer1->start();
   Blinktimer->start();
