@@ -148,10 +148,36 @@ bool CheckListBox::toggleCheck(int index) {
 }
 
 void CheckListBox::mousePressEvent(QMouseEvent* event) {
-  QListWidget::mousePressEvent(event);
-  if (event->button() != Qt::LeftButton) return;
-  const QModelIndex index = indexAt(event->position().toPoint());
-  if (index.isValid() && checkBoxRect(index.row()).contains(event->position().toPoint())) toggleCheck(index.row());
+  const QPoint at = event->position().toPoint();
+  const QModelIndex index = indexAt(at);
+  m_tickPress = event->button() == Qt::LeftButton && index.isValid() && checkBoxRect(index.row()).contains(at);
+  if (!m_tickPress) {
+    QListWidget::mousePressEvent(event);
+    return;
+  }
+  // A click into a tick box is handled here whole: the view's own handling
+  // would select again on release, after the owner may have rebuilt the lines.
+  setFocus(Qt::MouseFocusReason);
+  setCurrentRow(index.row());
+  toggleCheck(index.row());
+}
+
+void CheckListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  const QModelIndex index = indexAt(at);
+  if (event->button() == Qt::LeftButton && index.isValid() && checkBoxRect(index.row()).contains(at)) {
+    mousePressEvent(event);  // the second click of a double click ticks again
+    return;
+  }
+  QListWidget::mouseDoubleClickEvent(event);
+}
+
+void CheckListBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (m_tickPress) {
+    m_tickPress = false;
+    return;
+  }
+  QListWidget::mouseReleaseEvent(event);
 }
 
 void CheckListBox::keyPressEvent(QKeyEvent* event) {

@@ -74,6 +74,8 @@ class CheckListBox : public QListWidget {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
@@ -81,4 +83,5 @@ class CheckListBox : public QListWidget {
   QColor m_headerColor = Qt::black;
   QColor m_headerBackgroundColor = Qt::lightGray;
   int m_lineHeight = 18;
+  bool m_tickPress = false;  // the mouse went down in a tick box
 };

@@ -77,15 +77,22 @@ class NotificationDialog : public NotificationTest {
   }
 
   // Clicks with the mouse into the tick box of a line.
-  void clickTickBox(int line) {
-    QWidget* viewport = dialog->Box->viewport();
-    const QPointF at = dialog->Box->checkBoxRect(line).center();
+  void clickTickBox(int line) { click(dialog->Box->viewport(), dialog->Box->checkBoxRect(line).center()); }
+
+  static void click(QWidget* viewport, const QPointF& at) {
     QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(viewport, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
                         Qt::NoModifier);
     QApplication::sendEvent(viewport, &release);
+  }
+
+  // Clicks with the mouse on the text of a line.
+  void clickLine(int line) {
+    QWidget* viewport = dialog->Box->viewport();
+    const QPointF at = dialog->Box->visualItemRect(dialog->Box->item(line)).center();
+    click(viewport, at);
   }
 
   void select(int line) { dialog->Box->setCurrentRow(line); }
@@ -172,6 +179,16 @@ TEST_F(NotificationDialog, TickingAnOpenNotification_WritesStatus3AndRunsTheChec
   const int read = readerStatus(file(), 1);
   if (read < 0) GTEST_SKIP() << "node or the npm reader is not available";
   EXPECT_EQ(read, 3);
+}
+
+TEST_F(NotificationDialog, TickingTheSelectedLine_LeavesTheOpenCountInTheInfoLine) {
+  open(weekNotes());
+  clickLine(1);
+  ASSERT_EQ(dialog->Edit1->text(), " Mus Tel.: 01234 567890");
+  clickTickBox(1);
+  EXPECT_EQ(dialog->Edit1->text(), " 1 unerledigte Benachrichtigung");
+  EXPECT_EQ(dialog->Box->itemIndex(), -1);
+  EXPECT_EQ(exportedStatus(file(), 1), 3);
 }
 
 TEST_F(NotificationDialog, TickingTheCancellationLine_WritesStatus5AndBothLinesEndTicked) {

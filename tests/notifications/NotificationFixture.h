@@ -9,6 +9,7 @@
 #include <QVector>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 
 #include "platform/DateTime.h"
 #include "platform/MessageBox.h"
@@ -47,6 +48,9 @@ Note note(int id, int status, double minutesAgo, int dayOffset = 0);
 void writeNotes(const QString& file, const QVector<Note>& notes);
 
 }  // namespace notiftest
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 class NotificationTest : public ::testing::Test {
  protected:
