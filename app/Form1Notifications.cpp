@@ -15,15 +15,18 @@
 void TForm1::CreateNotificationIndicator() {
   Benachrichtigungstimer = new QTimer(this);
   Benachrichtigungstimer->setInterval(5000);
+  // A check is due when a grace time ends, never seconds before it, as a
+  // coarse timer may fire.
+  Benachrichtigungstimer->setTimerType(Qt::PreciseTimer);
   connect(Benachrichtigungstimer, &QTimer::timeout, this, &TForm1::BenachrichtigungstimerTimer);
   TelefonBtn->setIcon(telefon::builtInPicture());
   TelefonBtn->setIconSize(QSize(16, 16));
   connect(TelefonBtn, &QToolButton::clicked, this, &TForm1::TelefonBtnClick);
-  // A new interval restarts a running timer: the next check comes one new
-  // interval after this one.
+  // A different interval restarts the running timer, so the next check comes
+  // one new interval after this one; the same interval leaves it running.
   // The hooks outlive the window; once it is gone they do nothing.
   NotificationUi.setBenachrichtigungstimerInterval = [self = QPointer<TForm1>(this)](int ms) {
-    if (self) self->Benachrichtigungstimer->setInterval(ms);
+    if (self && self->Benachrichtigungstimer->interval() != ms) self->Benachrichtigungstimer->setInterval(ms);
   };
   NotificationUi.checkBenachrichtigungen = [self = QPointer<TForm1>(this)] {
     if (self) self->CheckBenachrichtigungen();

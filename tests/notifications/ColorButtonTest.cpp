@@ -81,14 +81,6 @@ class ColorButtonTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ColorButtonTest, Defaults_AreTheSystemButtonColours) {
-  EXPECT_EQ(button->BackColor(), button->palette().color(QPalette::Button));
-  EXPECT_EQ(button->ForeColor(), button->palette().color(QPalette::ButtonText));
-  EXPECT_EQ(button->HoverColor(), button->palette().color(QPalette::Button));
-  EXPECT_EQ(button->FaceColor(), button->BackColor());
-  EXPECT_FALSE(button->DefaultLook());
-}
-
 TEST_F(ColorButtonTest, DefaultColours_HoverChangesNothingAndRepaintsNothing) {
   window.show();
   settle();
@@ -214,21 +206,6 @@ TEST_F(ColorButtonTest, Disabled_CaptionEmbossedInsteadOfForeColour) {
   ASSERT_FALSE(dark.isEmpty());
   ASSERT_FALSE(light.isEmpty());
   EXPECT_EQ(light.bottomRight(), dark.bottomRight() + QPoint(1, 1));  // the light copy lies one pixel right and down
-}
-
-TEST_F(ColorButtonTest, EnablingAndFont_Repaint) {
-  window.show();
-  settle();
-  PaintCounter paints(button);
-  button->setEnabled(false);
-  settle();
-  EXPECT_GE(paints.count, 1);
-  const int afterEnable = paints.count;
-  QFont bigger = button->font();
-  bigger.setPixelSize(20);
-  button->setFont(bigger);
-  settle();
-  EXPECT_GT(paints.count, afterEnable);
 }
 
 TEST(ColorButtonFocus, DefaultLook_FollowsTheFocusWithinTheWindow) {
