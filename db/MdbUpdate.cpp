@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <mdbtools.h>
 #include <unistd.h>
 
@@ -211,6 +212,31 @@ QString verify(const QVector<ScannedRow>& before, const QVector<ScannedRow>& aft
   return {};
 }
 
+// libmdb packs a row without writing the slots of its NULL fixed columns,
+// which then hold whatever its stack held; every reader ignores them, but
+// the file must not change beyond the new values. Puts their old bytes back
+// into the updated row on the page in libmdb's buffer and writes the page.
+// NULL columns are never assigned (refused before), so every such slot is
+// one to restore.
+void restoreNullSlots(MdbHandle* mdb, MdbTableDef* def, int rowIndex, const ScannedRow& before, bool jet3) {
+  const int rco = mdb->fmt->row_count_offset;
+  const int pageSize = static_cast<int>(mdb->fmt->pg_size);
+  const int start = qFromLittleEndian<quint16>(mdb->pg_buf + rco + 2 + rowIndex * 2) & kOffsetMask;
+  const int fixedStart = start + (jet3 ? 1 : 2);  // after the column count
+  bool patched = false;
+  for (unsigned int i = 0; i < def->num_cols; ++i) {
+    MdbColumn* column = columnAt(def, i);
+    if (!column->is_fixed || before.values[i].type != Field::Type::Null) continue;
+    const QByteArray slot = before.fieldBytes[i].mid(1);
+    const int at = fixedStart + column->fixed_offset;
+    if (slot.size() != column->col_size || at < 0 || at + slot.size() > pageSize) continue;
+    if (std::memcmp(mdb->pg_buf + at, slot.constData(), slot.size()) == 0) continue;
+    std::memcpy(mdb->pg_buf + at, slot.constData(), slot.size());
+    patched = true;
+  }
+  if (patched) mdb_write_pg(mdb, def->cur_phys_pg);
+}
+
 QString describe(const Field& field) {
   switch (field.type) {
     case Field::Type::Null: return QStringLiteral("NULL");
@@ -359,6 +385,7 @@ void updateInPlace(const QString& path, const sql::UpdateStatement& update, cons
       }
       mdb_write_pg(mdb, def->cur_phys_pg);
     }
+    restoreNullSlots(mdb, def, row.index, before[target], table.database().isJet3());
     for (unsigned int i = 0; i < def->num_cols; ++i) {
       columnAt(def, i)->bind_ptr = nullptr;
       columnAt(def, i)->len_ptr = nullptr;
