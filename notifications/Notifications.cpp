@@ -3,8 +3,6 @@
 #include "notifications/Notifications.h"
 
 #include <QString>
-#include <algorithm>
-#include <climits>
 
 #include "plan/DataModule.h"
 #include "platform/Logging.h"
@@ -35,12 +33,6 @@ void InitNotifications() {
   if (NotificationUi.setTelefonBtnVisible) NotificationUi.setTelefonBtnVisible(NotificationsAvailable);
   if (NotificationUi.setBenachrichtigungstimerEnabled)
     NotificationUi.setBenachrichtigungstimerEnabled(NotificationsAvailable);
-}
-
-int GraceIntervalMs(qint64 minutes) {
-  // Far beyond INT_MAX ms already; keeps the product inside 64 bits.
-  const qint64 clamped = std::clamp<qint64>(minutes, 0, qint64(INT_MAX));
-  return static_cast<int>(std::min<qint64>(clamped * 60000, INT_MAX));
 }
 
 double GraceDays() { return static_cast<double>(Settings.KarenzZeit) * 60.0 / 86400.0; }

@@ -35,10 +35,5 @@ extern NotificationHost NotificationUi;
 // check for due notifications itself.
 void InitNotifications();
 
-// One grace time of `minutes` (KarenzZeit) in milliseconds as a timer takes
-// it: computed in 64 bits and held to 0 .. INT_MAX, so no settings value can
-// overflow it.
-int GraceIntervalMs(qint64 minutes);
-
 // The grace time KarenzZeit in days, the unit of date-times.
 double GraceDays();

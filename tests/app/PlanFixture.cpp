@@ -124,3 +124,18 @@ TForm1& FormTest::startForm(int width, int height) {
 void FormTest::processEvents() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
+
+void FormTest::fitVisibleRows(int rows) {
+  ASSERT_TRUE(form);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const int pitch = form->Grid->DefaultRowHeight() + StringGrid::kGridLineWidth;
+    // The heading row, the body rows, and half a row that is not fully visible.
+    const int wanted = (1 + rows) * pitch + pitch / 2;
+    form->resize(form->width(), form->height() + wanted - form->Grid->height());
+    processEvents();
+    form->Showdaten();
+    // Room for `rows` body rows; a day with fewer rows shows just those.
+    if ((form->Grid->height() - pitch) / pitch == rows) return;
+  }
+  FAIL() << "could not fit " << rows << " visible rows";
+}

@@ -43,6 +43,9 @@ class FormTest : public ::testing::Test {
   TForm1& startForm(int width = 1000, int height = 700);
   // Runs the event loop briefly so queued events (activation) are handled.
   static void processEvents();
+  // Resizes the window until the substitution table has room for exactly
+  // `rows` fully visible body rows, and lays the page out again.
+  void fitVisibleRows(int rows);
 
   QTemporaryDir m_data;
   std::unique_ptr<TForm1> form;
