@@ -12,6 +12,7 @@
 
 #include "app/TForm1.h"
 #include "platform/MessageBox.h"
+#include "platform/PointerHider.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
 
@@ -127,7 +128,7 @@ void TForm1::SetPanelText() {
 }
 
 // Full screen is a window without title bar and frame covering the whole
-// screen it stands on. A wall screen often runs without a window manager,
+// screen it stands on, where the idle mouse pointer is hidden. A wall screen often runs without a window manager,
 // where a full-screen request alone changes nothing: the window is
 // therefore also made frameless and given the screen's bounds itself.
 void TForm1::FullScreen(bool on) {
@@ -151,6 +152,7 @@ void TForm1::FullScreen(bool on) {
   }
   raise();
   activateWindow();
+  m_pointerHider->setActive(on);
 }
 
 void TForm1::SpeedButton2Click() {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <memory>
+#include <utility>
 #include <sys/stat.h>
 
 #include "app/TForm1.h"
@@ -17,14 +18,29 @@
 #include "settings/SettingsValues.h"
 
 void TForm1::UpdateTimerTimer() {
-  GetNewDaten();
-  LetztesUpdate = zdt::now();
+  // The countdown counts to the next tick of UpdateTimer, so the poll is
+  // stamped with the moment the timer asked for it.
+  m_timerPollAt = zdt::now();
+  RequestPoll(kPollByTimer);
 }
 
-void TForm1::ForceUpdate() {
+void TForm1::ForceUpdate() { RequestPoll(kPollByKey); }
+
+void TForm1::RequestPoll(PollRequest by) {
+  m_pendingPolls |= by;
+  DM->FollowPlanFile();
+  DM->PlanCopy.refresh();  // when one runs already, its end serves this request too
+}
+
+void TForm1::PlanCopyRefreshed() {
+  const int requests = std::exchange(m_pendingPolls, 0);
+  if (requests == 0 && !DM->PlanCopy.hasNewerCopy()) return;
   GetNewDaten();
-  LetztesUpdate = zdt::now();
-  BlinktimerTimer();
+  if (requests & kPollByTimer) LetztesUpdate = m_timerPollAt;
+  if (requests & kPollByKey) {
+    LetztesUpdate = zdt::now();
+    BlinktimerTimer();
+  }
 }
 
 void TForm1::GetNewDaten() {
@@ -32,7 +48,9 @@ void TForm1::GetNewDaten() {
   TStatList fresh;
   DBox->clear();
   DBVerbunden = true;
-  if (!DM->ADOOpenRead()) {
+  // A plan file that is missing, unreachable or still being written counts
+  // as a database that cannot be opened.
+  if (!DM->AdoptPlanCopy() || !DM->ADOOpenRead()) {
     DBVerbunden = false;
     return;
   }
@@ -149,5 +167,5 @@ void TForm1::WatchPlanFile() {
   };
   connect(PlanWatcher, &QFileSystemWatcher::fileChanged, this, changed);
   connect(PlanWatcher, &QFileSystemWatcher::directoryChanged, this, changed);
-  connect(PlanChangeDebounce, &QTimer::timeout, this, &TForm1::GetNewDaten);
+  connect(PlanChangeDebounce, &QTimer::timeout, this, [this] { RequestPoll(kPollByWatch); });
 }

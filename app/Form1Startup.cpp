@@ -6,7 +6,9 @@
 
 #include "app/TForm1.h"
 #include "notifications/Notifications.h"
+#include "plan/DataModule.h"
 #include "platform/Folders.h"
+#include "platform/PointerHider.h"
 #include "platform/TimerInterval.h"
 #include "plan/PlanState.h"
 #include "richtext/RichEdit.h"
@@ -174,6 +176,7 @@ void TForm1::createControls() {
   PlanChangeDebounce->setInterval(kPlanChangeDebounceMs);
 
   qApp->installEventFilter(this);
+  m_pointerHider = new PointerHider(this);
 
   NotificationUi.setTelefonBtnVisible = [this](bool on) { TelefonBtn->setVisible(on); };
   NotificationUi.setBenachrichtigungstimerEnabled = [this](bool on) {
@@ -245,7 +248,11 @@ void TForm1::FormCreate() {
   Timer1->start();
   Blinktimer->start();
   updatechecktimer->start();
-  // 25-29
+  // 25-29. Only this first load waits for the plan file, up to the
+  // deadline: the first page needs the days.
+  DM->PlanCopy.setSource(TDM::PlanFile());
+  DM->PlanCopy.refreshAndWait();
+  connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, &TForm1::PlanCopyRefreshed);
   GetDaten();
   LetztesUpdate = zdt::now();
   BuildTagesliste();

@@ -25,6 +25,7 @@
 #include "widgets/StatusBar.h"
 #include "widgets/StringGrid.h"
 
+class PointerHider;
 class QKeyEvent;
 class RichEdit;
 
@@ -101,8 +102,19 @@ class TForm1 : public AlignPanel {
   void GetDynData(std::uint8_t infoTyp, TDateTime datum);
 
   // --- Refresh cycle ---
+  // The timer poll and F7 first have the local copy of the plan file
+  // refreshed in the background; the poll itself (GetNewDaten) runs when
+  // that has ended, successful or not.
   void UpdateTimerTimer();
   void ForceUpdate();
+  // Who asked for the poll that runs after the copy's refresh.
+  enum PollRequest { kPollByTimer = 1, kPollByKey = 2, kPollByWatch = 4 };
+  void RequestPoll(PollRequest by);
+  // The local copy's refresh has ended: runs the polls asked for, and one
+  // when a complete new export arrived by itself (a retry after a half-
+  // written file).
+  void PlanCopyRefreshed();
+  bool PollPending() const { return m_pendingPolls != 0; }
   void GetNewDaten();
   void Datenanzeigen();
   void Datenloeschen();
@@ -224,12 +236,16 @@ class TForm1 : public AlignPanel {
   // Shows or hides the control panel with the plan area hidden meanwhile,
   // so the page is laid out anew around it.
   void applyPanelVisibility();
+  // Hides the idle mouse pointer while the window is in full screen.
+  PointerHider* m_pointerHider = nullptr;
   // The window as it was before full screen, restored when leaving it.
   struct SavedWindow {
     Qt::WindowFlags flags;
     QRect geometry;  // the normal (not maximised) geometry
     Qt::WindowStates state;
   } m_savedWindow;
+  int m_pendingPolls = 0;         // PollRequest flags waiting for the copy's refresh
+  TDateTime m_timerPollAt = 0;    // when UpdateTimer asked for the pending poll
   int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out
   int m_infoColumnWidth = 0; // width C1 of Grid2's list column
   bool m_closed = false;

@@ -130,7 +130,7 @@ TEST_F(AutoPaging, PollWithAChangeOnPage3_RestartsAtPage1WithTheNextPositionsCol
   db.aula[0].record.Druckdatum = "neu";
   db.lehrer = db.aula;
   db.write(planFolder());
-  form->GetNewDaten();
+  pollNewExport();
   EXPECT_EQ(shownDay(), 0);
   EXPECT_EQ(pageRow(), "Seite 1 von 3");
   EXPECT_EQ(form->Grid->TopRow(), 1);

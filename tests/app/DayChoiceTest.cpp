@@ -2,6 +2,7 @@
 // and the day list of automatic mode with its evening cut-off.
 #include <QLocale>
 
+#include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "settings/SettingsValues.h"
 #include "tests/app/PlanFixture.h"
@@ -80,6 +81,8 @@ class AudienceSwitch : public DayChoice {
     for (TDateTime d : teachers) db.lehrer << makeDay(d, "l", d, 3);
     db.write(planFolder());
     Settings.Datenpfad = planFolder();
+    DM->FollowPlanFile();
+    DM->PlanCopy.refreshAndWait();
     zdt::setFixedNow(kMonday + 0.4);
     form->RadioButton4->setChecked(true);  // teachers
     EXPECT_EQ(Plan.AktuellerTyp, 1);

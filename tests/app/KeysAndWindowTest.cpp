@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "plan/PlanState.h"
+#include "platform/PointerHider.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
 #include "tests/app/PlanFixture.h"
@@ -133,6 +134,7 @@ TEST_F(Keys, F7_PollsAndRestartsTheCountdown) {
   form->LetztesUpdate = 0;
   const int polls = form->PollCount;
   form->FormKeyDown(118);
+  waitForPolls();
   EXPECT_EQ(form->PollCount, polls + 1);
   EXPECT_EQ(form->LetztesUpdate, zdt::now());
 }
@@ -165,6 +167,7 @@ TEST_F(Window, FullScreen_CoversTheScreenWithoutFrameAndComesBack) {
   EXPECT_TRUE(form->IsFullScreen);
   EXPECT_TRUE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
   EXPECT_EQ(form->geometry(), form->screen()->geometry());
+  EXPECT_TRUE(form->findChild<PointerHider*>()->isActive()) << "the idle pointer hides in full screen";
   form->FullScreen(true);  // a second call changes nothing
   EXPECT_TRUE(form->IsFullScreen);
   form->FullScreen(false);
@@ -173,6 +176,7 @@ TEST_F(Window, FullScreen_CoversTheScreenWithoutFrameAndComesBack) {
   EXPECT_FALSE(form->windowFlags().testFlag(Qt::FramelessWindowHint));
   EXPECT_EQ(form->geometry(), before);
   EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(form->findChild<PointerHider*>()->isActive());
 }
 
 TEST_F(Window, MaximisedWindow_ComesBackMaximised) {

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
 
@@ -138,4 +139,18 @@ void FormTest::fitVisibleRows(int rows) {
     if ((form->Grid->height() - pitch) / pitch == rows) return;
   }
   FAIL() << "could not fit " << rows << " visible rows";
+}
+
+void FormTest::pollNewExport() {
+  ASSERT_TRUE(form);
+  DM->PlanCopy.refreshAndWait();
+  form->GetNewDaten();
+}
+
+void FormTest::waitForPolls() {
+  ASSERT_TRUE(form);
+  QElapsedTimer clock;
+  clock.start();
+  while (form->PollPending() && clock.elapsed() < 15000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_FALSE(form->PollPending()) << "the poll did not run";
 }

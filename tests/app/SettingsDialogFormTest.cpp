@@ -193,6 +193,10 @@ TEST_F(SettingsDialogForm, ChangedDatenpfad_ReloadsFromTheNewFolderAndShowsItsDe
   });
   EXPECT_EQ(Settings.Datenpfad, other.path() + '/');
   EXPECT_EQ(writtenValue("Datenpfad"), other.path() + '/');
+  // The new folder's plan is copied in the background and then shown.
+  QElapsedTimer clock;
+  clock.start();
+  while (!Plan.AktuellerTag && clock.elapsed() < 15000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   ASSERT_TRUE(Plan.AktuellerTag);
   EXPECT_EQ(Plan.AktuellerTag->Datum, heute + 2);  // the first day after today
   EXPECT_EQ(form->Label1->text(), "Plan aus dem neuen Ordner");

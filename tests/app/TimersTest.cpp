@@ -90,6 +90,7 @@ TEST_F(Timers, F7_AdvancesTheBlinkPhaseOnce) {
   start(zdt::now() - 1.0 / 24);
   const int phase = form->BlinkPhase;
   form->FormKeyDown(118);
+  waitForPolls();
   EXPECT_EQ(form->BlinkPhase, (phase + 1) % 2);
 }
 
@@ -155,6 +156,7 @@ TEST_F(Countdown, TimerPoll_RestartsTheCountdown) {
   start(heute, {"Refreshinterval=1"});
   after(40);
   form->UpdateTimerTimer();
+  waitForPolls();
   form->updatechecktimerTimer();
   EXPECT_EQ(form->StatusPanels[2]->text(), " next update check: 60 s");
 }

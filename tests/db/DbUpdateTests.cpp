@@ -21,6 +21,7 @@
 #include "db/PageJournal.h"
 #include "db/ResultTable.h"
 #include "db/UpdateGuard.h"
+#include "db/WorkerClient.h"
 
 using namespace dbtest;
 
@@ -363,32 +364,6 @@ TEST_F(DbGuardedUpdate, NullColumnsReadAsZeroAndEmpty_MatchTheirValues) {
   EXPECT_EQ(m_dataset->field("RueckTime").type, db::Field::Type::Null);
 }
 
-TEST(DbUpdateGuard, Encoding_CarriesEveryKindOfValueAndTheStatement) {
-  const db::ExpectedValues values = {{"A", db::nullField()},          {"B", db::integerField(-7)},
-                                     {"C", db::doubleField(0.1)},     {"D", db::dateTimeField(-1.25)},
-                                     {"E", db::booleanField(true)},   {"F", db::textField("it's\n'A1' €")}};
-  const QString statement = QStringLiteral("UPDATE T SET X='a\nb' WHERE ID=1");
-  const db::GuardedStatement decoded = db::decodeGuardedStatement(db::encodeGuardedStatement(statement, values));
-  EXPECT_EQ(decoded.statement, statement);
-  ASSERT_EQ(decoded.expected.size(), values.size());
-  for (int i = 0; i < values.size(); ++i) {
-    EXPECT_EQ(decoded.expected[i].first, values[i].first);
-    EXPECT_EQ(decoded.expected[i].second.type, values[i].second.type);
-    EXPECT_EQ(decoded.expected[i].second.value, values[i].second.value);
-  }
-  EXPECT_EQ(db::encodeGuardedStatement(statement, {}), statement);
-  EXPECT_TRUE(db::decodeGuardedStatement(statement).expected.isEmpty());
-}
-
-TEST(DbUpdateGuard, DamagedGuard_IsRefused) {
-  const QString good = db::encodeGuardedStatement("UPDATE T SET X=1 WHERE ID=1", {{"ID", db::integerField(1)}});
-  const qsizetype newline = good.indexOf('\n');
-  for (const QString& bad : {QStringLiteral("GUARD1:no newline"), QStringLiteral("GUARD1:!!!\nUPDATE"),
-                             QString(good).remove(newline - 4, 4), QStringLiteral("GUARD1:\nUPDATE")}) {
-    EXPECT_THROW(db::decodeGuardedStatement(bad), db::Error) << bad.toStdString();
-  }
-}
-
 // ------------------------------------------------- interrupted and failed updates
 
 namespace {
@@ -459,9 +434,12 @@ class DbInterruptedUpdate : public DbUpdate {
   }
   void TearDown() override { qunsetenv(kFault); }
 
-  // Runs the statement with the fault; true when it finished.
+  // Runs the statement with the fault; true when it finished. The worker
+  // reads the fault from its environment, so one is started for it, and
+  // another one without it afterwards.
   bool executeWithFault(const QString& statement, const QByteArray& fault, QString* message = nullptr) {
     qputenv(kFault, fault);
+    db::worker::setWorkerForTesting(QString());
     bool finished = true;
     try {
       execute(statement);
@@ -470,6 +448,7 @@ class DbInterruptedUpdate : public DbUpdate {
       if (message) *message = error.message();
     }
     qunsetenv(kFault);
+    db::worker::setWorkerForTesting(QString());
     return finished;
   }
 
