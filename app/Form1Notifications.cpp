@@ -25,6 +25,16 @@ void TForm1::CreateNotificationIndicator() {
   // A different interval restarts the running timer, so the next check comes
   // one new interval after this one; the same interval leaves it running.
   // The hooks outlive the window; once it is gone they do nothing.
+  NotificationUi.setTelefonBtnVisible = [self = QPointer<TForm1>(this)](bool on) {
+    if (self) self->TelefonBtn->setVisible(on);
+  };
+  NotificationUi.setBenachrichtigungstimerEnabled = [self = QPointer<TForm1>(this)](bool on) {
+    if (!self) return;
+    if (on)
+      self->Benachrichtigungstimer->start();
+    else
+      self->Benachrichtigungstimer->stop();
+  };
   NotificationUi.setBenachrichtigungstimerInterval = [self = QPointer<TForm1>(this)](int ms) {
     if (self && self->Benachrichtigungstimer->interval() != ms) self->Benachrichtigungstimer->setInterval(ms);
   };

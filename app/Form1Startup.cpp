@@ -178,13 +178,6 @@ void TForm1::createControls() {
   qApp->installEventFilter(this);
   m_pointerHider = new PointerHider(this);
 
-  NotificationUi.setTelefonBtnVisible = [this](bool on) { TelefonBtn->setVisible(on); };
-  NotificationUi.setBenachrichtigungstimerEnabled = [this](bool on) {
-    if (on)
-      Benachrichtigungstimer->start();
-    else
-      Benachrichtigungstimer->stop();
-  };
 }
 
 int TForm1::ScaledPanelWidth(int designWidth, int ppi) {
