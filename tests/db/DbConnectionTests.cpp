@@ -10,6 +10,7 @@
 #include "db/ConnectionString.h"
 #include "db/Database.h"
 #include "db/JetFile.h"
+#include "jet/JetWriter.h"
 
 using namespace db;
 
@@ -27,6 +28,13 @@ QByteArray jetHeader(const char* signature, char version) {
   header.append(version);
   header.append(QByteArray(4096 - header.size(), '\0'));
   return header;
+}
+
+// A small but whole Jet 4 database (a header page alone is a cut file).
+void writeSmallDatabase(const QString& path) {
+  jet::Database database;
+  database.addTable("T", {{"ID", jet::ColumnType::Long}}).rows.append(jet::Row{1});
+  database.write(path);
 }
 
 // Points QDir::tempPath(), where snapshots go, at a private folder while it lives.
@@ -128,7 +136,7 @@ TEST(DbConnection, CloseWhenClosed_HasNoEffect) {
 TEST(DbSnapshot, ReadModeOpen_CopiesTheFileAndCloseRemovesTheCopy) {
   QTemporaryDir dir;
   const QString path = dir.filePath("plan.mdb");
-  writeFile(path, jetHeader("Standard Jet DB\0", 1));
+  writeSmallDatabase(path);
   PrivateTemp temp;
   Connection connection;
   connection.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=READ;").arg(path));
@@ -142,7 +150,7 @@ TEST(DbSnapshot, ReadModeOpen_CopiesTheFileAndCloseRemovesTheCopy) {
 TEST(DbSnapshot, DestroyedOpenConnection_RemovesTheCopy) {
   QTemporaryDir dir;
   const QString path = dir.filePath("plan.mdb");
-  writeFile(path, jetHeader("Standard Jet DB\0", 1));
+  writeSmallDatabase(path);
   PrivateTemp temp;
   {
     Connection connection;
