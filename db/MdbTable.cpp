@@ -233,14 +233,12 @@ MdbTable::MdbTable(MdbDatabase& database, const QString& name, bool withIndexes)
   if (found->table_pg >= database.pageCount())
     damaged(*this, QStringLiteral("its definition page %1 lies beyond the end of the file").arg(found->table_pg));
   m_table = mdb_read_table(found);
-  if (!m_table || !mdb_read_columns(m_table))
-    throw db::Error(QStringLiteral("Table %1 in %2 cannot be read").arg(m_name, database.path()));
-  if (m_table->num_cols == 0) damaged(*this, QStringLiteral("its definition has no columns"));
-  for (const auto& [map, size, what] : {std::tuple(m_table->usage_map, m_table->map_sz, QStringLiteral("usage map")),
-                                        std::tuple(m_table->free_usage_map, m_table->freemap_sz,
-                                                   QStringLiteral("free-space map"))}) {
-    const QString problem = usageMapProblem(mdb, map, size, database.pageCount(), what);
-    if (!problem.isEmpty()) damaged(*this, problem);
+  try {
+    checkDefinition();
+  } catch (...) {
+    mdb_free_tabledef(m_table);
+    m_table = nullptr;
+    throw;
   }
   // libmdb 1.0 leaves table->indices empty until asked; its update code
   // reads it, so a table meant for writing has to load it.
@@ -262,6 +260,19 @@ MdbTable::MdbTable(MdbDatabase& database, const QString& name, bool withIndexes)
     m_columns.append(info);
   }
   mdb_rewind_table(m_table);
+}
+
+void MdbTable::checkDefinition() {
+  MdbHandle* mdb = mdbOf(m_database);
+  if (!m_table || !mdb_read_columns(m_table))
+    damaged(*this, QStringLiteral("its definition or its usage maps cannot be read"));
+  if (m_table->num_cols == 0) damaged(*this, QStringLiteral("its definition has no columns"));
+  for (const auto& [map, size, what] : {std::tuple(m_table->usage_map, m_table->map_sz, QStringLiteral("usage map")),
+                                        std::tuple(m_table->free_usage_map, m_table->freemap_sz,
+                                                   QStringLiteral("free-space map"))}) {
+    const QString problem = usageMapProblem(mdb, map, size, m_database.pageCount(), what);
+    if (!problem.isEmpty()) damaged(*this, problem);
+  }
 }
 
 MdbTable::~MdbTable() {

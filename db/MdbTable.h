@@ -102,6 +102,9 @@ class MdbTable {
     bool present = false;  // stored in the row (a row may hold fewer columns)
   };
 
+  // Reads the columns and checks the definition and both usage maps; throws
+  // db::Error naming what is damaged.
+  void checkDefinition();
   bool takeRow(unsigned int row, unsigned int rowsOnPage);
   [[noreturn]] void damagedRow(unsigned int row, const QString& what) const;
 
