@@ -55,6 +55,21 @@ FileState stateOf(const QString& path) {
   return {info.size(), info.lastModified()};
 }
 
+// Size and time stamp are looked at this often during the quiet time, so
+// that an attempt on a file still being written ends early and the next one
+// can start soon after the writer ends.
+constexpr int kQuietStepMs = 250;
+
+// Waits `quietMs`; false as soon as the file's size or time stamp differs
+// from `state`.
+bool staysQuiet(const QString& path, const FileState& state, int quietMs) {
+  for (int waited = 0; waited < quietMs; waited += kQuietStepMs) {
+    QThread::msleep(static_cast<unsigned long>(qMin(kQuietStepMs, quietMs - waited)));
+    if (!(stateOf(path) == state)) return false;
+  }
+  return true;
+}
+
 // One reading of the whole file.
 struct Reading {
   QByteArray content;
@@ -179,7 +194,9 @@ CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByte
   }
 
   const int quiet = quietMs();
-  QThread::msleep(static_cast<unsigned long>(quiet));
+  if (!staysQuiet(path, first.state, quiet))
+    return result(Kind::Incomplete,
+                  QStringLiteral("Database file %1 is being written (it changed within %2 ms)").arg(path).arg(quiet));
   Reading second;
   if (const auto failed = readExport(path, &second)) return *failed;
   if (!second.steady || !(second.state == first.state) || second.hash != first.hash)
