@@ -182,6 +182,8 @@ struct Scenario {
   int restMs;    // between versions
 };
 
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
 class DbExportWriter : public ::testing::TestWithParam<Scenario> {};
 
 }  // namespace
@@ -209,7 +211,8 @@ TEST_P(DbExportWriter, PollsAreNeverMixedOrShort) {
 
   int polls = 0, failed = 0, mixed = 0, shortReads = 0;
   qint64 lastVersionReadMs = -1;
-  const qint64 limitAfterEnd = 2 * scenario.quietMs + 3000;
+  // Generous for a loaded machine: the figure printed is the measurement.
+  const qint64 limitAfterEnd = 2 * scenario.quietMs + 10000;
   for (int turn = 0; lastVersionReadMs < 0; ++turn) {
     const qint64 ended = writerEndedMs;
     if (ended >= 0 && clock.elapsed() > ended + limitAfterEnd) break;

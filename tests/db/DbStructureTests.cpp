@@ -87,6 +87,8 @@ struct RowDamageCase {
   const char* name;
 };
 
+void PrintTo(const RowDamageCase& damage, std::ostream* out) { *out << damage.name; }
+
 class DbDamagedRows : public DbStructure, public ::testing::WithParamInterface<RowDamageCase> {};
 
 }  // namespace
