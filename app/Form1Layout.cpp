@@ -5,6 +5,7 @@
 // on page 1; painting is suspended on the plan area while it is filled, so a
 // half-built page never shows.
 #include <QFontMetrics>
+#include <QHash>
 #include <cassert>
 
 #include "app/TForm1.h"
@@ -84,11 +85,19 @@ void TForm1::AddInfoZeilen(const QString& liste, const QString& caption) {
 
 void TForm1::CalcSpaltenbreiten(const QFont& font, int gridWidth) {
   const QFontMetrics fm(font);
+  // Plan columns repeat a handful of values (classes, lessons, rooms): each
+  // distinct text is measured once per layout.
+  QHash<QString, int> measured;
+  auto width = [&](const QString& text) {
+    auto it = measured.constFind(text);
+    if (it == measured.constEnd()) it = measured.insert(text, fm.horizontalAdvance(text));
+    return *it;
+  };
   const int available = Settings.AutoScroll ? gridWidth - 2 : gridWidth - 22;
   qint64 w[8] = {};
-  for (int i = 1; i <= 7; ++i) w[i] = fm.horizontalAdvance(Spaltenkoepfe[i]) + 6;
+  for (int i = 1; i <= 7; ++i) w[i] = width(Spaltenkoepfe[i]) + 6;
   for (const TDynItemRef& row : Plan.DynList)
-    for (int i = 1; i <= 7; ++i) w[i] = qMax<qint64>(w[i], fm.horizontalAdvance(row->F(i)) + 6);
+    for (int i = 1; i <= 7; ++i) w[i] = qMax<qint64>(w[i], width(row->F(i)) + 6);
   qint64 sum = 0;
   for (int i = 1; i <= 7; ++i) sum += w[i];
   if (available > sum) {
@@ -110,7 +119,7 @@ void TForm1::Showdaten() {
   ++LayoutCount;
   Panel1->setUpdatesEnabled(false);
   QFont pageFont = Panel1->font();
-  pageFont.setPointSize(Settings.Fontsize);
+  pageFont.setPointSize(PageFontSize());
   Panel1->setFont(pageFont);
   for (AlignPanel* panel : {Panel3, Panel6, Panel7}) panel->setColor(HeaderColor);
 
@@ -224,7 +233,7 @@ void TForm1::Showdaten() {
 
 void TForm1::CheckHeaderPanels() {
   // Measured in a font of the window's face; the controls keep their fonts.
-  const int size1 = qMax(12, Settings.Fontsize);
+  const int size1 = qMax(12, PageFontSize());
   if (Panel3->font().pointSize() != size1) {
     QFont font(QStringLiteral("Verdana"), size1);
     font.setBold(size1 <= 14);
@@ -233,7 +242,7 @@ void TForm1::CheckHeaderPanels() {
     setPanelHeight(Panel3, fm.height() + 4);
     Panel3->setFont(font);
   }
-  const int size2 = qMax(10, Settings.Fontsize - 2);
+  const int size2 = qMax(10, PageFontSize() - 2);
   if (Panel6->font().pointSize() != size2) {
     const QFont font(QStringLiteral("Verdana"), size2);
     const QFontMetrics fm(font);

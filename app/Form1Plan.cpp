@@ -18,6 +18,9 @@ bool TForm1::OpenPlanForLoad() {
 
 void TForm1::GetDaten() {
   DBox->clear();
+  // A whole reload reads the newest complete export there is.
+  DM->FollowPlanFile();
+  DM->PlanCopy.adopt();
   if (!OpenPlanForLoad()) return;
   try {
     DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextAula"), QStringLiteral("Datum ASC"));

@@ -7,6 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <memory>
+#include <utility>
+#include <sys/stat.h>
 
 #include "app/TForm1.h"
 #include "plan/DataModule.h"
@@ -15,14 +18,29 @@
 #include "settings/SettingsValues.h"
 
 void TForm1::UpdateTimerTimer() {
-  GetNewDaten();
-  LetztesUpdate = zdt::now();
+  // The countdown counts to the next tick of UpdateTimer, so the poll is
+  // stamped with the moment the timer asked for it.
+  m_timerPollAt = zdt::now();
+  RequestPoll(kPollByTimer);
 }
 
-void TForm1::ForceUpdate() {
+void TForm1::ForceUpdate() { RequestPoll(kPollByKey); }
+
+void TForm1::RequestPoll(PollRequest by) {
+  m_pendingPolls |= by;
+  DM->FollowPlanFile();
+  DM->PlanCopy.refresh();  // when one runs already, its end serves this request too
+}
+
+void TForm1::PlanCopyRefreshed() {
+  const int requests = std::exchange(m_pendingPolls, 0);
+  if (requests == 0 && !DM->PlanCopy.hasNewerCopy()) return;
   GetNewDaten();
-  LetztesUpdate = zdt::now();
-  BlinktimerTimer();
+  if (requests & kPollByTimer) LetztesUpdate = m_timerPollAt;
+  if (requests & kPollByKey) {
+    LetztesUpdate = zdt::now();
+    BlinktimerTimer();
+  }
 }
 
 void TForm1::GetNewDaten() {
@@ -30,7 +48,9 @@ void TForm1::GetNewDaten() {
   TStatList fresh;
   DBox->clear();
   DBVerbunden = true;
-  if (!DM->ADOOpenRead()) {
+  // A plan file that is missing, unreachable or still being written counts
+  // as a database that cannot be opened.
+  if (!DM->AdoptPlanCopy() || !DM->ADOOpenRead()) {
     DBVerbunden = false;
     return;
   }
@@ -81,6 +101,10 @@ void TForm1::Datenloeschen() {
   ClearGrid(Grid2);
   ClearGrid(Grid);
   Plan.AktuellerTag.reset();
+  // The blank page is one page: automatic mode shows a day at its next tick.
+  AktSeite = 1;
+  AnzSeiten = 1;
+  AnzZeilen = 0;
   Label1->setText(DBVerbunden ? QStringLiteral("Die Datenbank enthält keine geeigneten Daten! Press F10")
                               : QStringLiteral("Keine Verbindung zur Datenbank! Press F10"));
   setPanelHeight(Panel2, 1);
@@ -91,6 +115,22 @@ namespace {
 
 // Network file systems do not report changes reliably; there the timer poll
 // alone keeps the plan current.
+// What the watch knows of the plan file: a new export changes at least one of these.
+struct PlanFileStamp {
+  bool exists = false;
+  qint64 size = 0;
+  qint64 modifiedNs = 0;
+  quint64 inode = 0;
+  bool operator==(const PlanFileStamp&) const = default;
+
+  static PlanFileStamp of(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {true, st.st_size, qint64{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<quint64>(st.st_ino)};
+  }
+};
+
 bool isLocalFileSystem(const QString& folder) {
   const QStorageInfo storage(folder);
   if (!storage.isValid()) return false;
@@ -102,19 +142,30 @@ bool isLocalFileSystem(const QString& folder) {
 
 }  // namespace
 
+// The watch adds to the timer poll; it never replaces it and never moves the
+// countdown, which always counts to the next UpdateTimer poll.
 void TForm1::WatchPlanFile() {
   if (!PlanWatcher->files().isEmpty()) PlanWatcher->removePaths(PlanWatcher->files());
   if (!PlanWatcher->directories().isEmpty()) PlanWatcher->removePaths(PlanWatcher->directories());
+  disconnect(PlanWatcher, nullptr, this, nullptr);
+  disconnect(PlanChangeDebounce, &QTimer::timeout, this, nullptr);
   const QString folder = Settings.Datenpfad.isEmpty() ? QDir::currentPath() : Settings.Datenpfad;
   if (!QFileInfo(folder).isDir() || !isLocalFileSystem(folder)) return;
   // The folder is watched too: an export that writes a new file and renames
-  // it over the old one replaces the file the watch was on.
-  PlanWatcher->addPath(folder);
+  // it over the old one replaces the file the watch was on. Only a change of
+  // the plan file itself counts; other files in the folder are no news.
   const QString file = QDir(folder).filePath(QStringLiteral("Zova-Internet.mdb"));
+  PlanWatcher->addPath(folder);
   if (QFileInfo::exists(file)) PlanWatcher->addPath(file);
-  disconnect(PlanChangeDebounce, &QTimer::timeout, this, nullptr);
-  connect(PlanChangeDebounce, &QTimer::timeout, this, [this, file] {
-    if (!PlanWatcher->files().contains(file) && QFileInfo::exists(file)) PlanWatcher->addPath(file);
-    UpdateTimerTimer();
-  });
+  auto lastSeen = std::make_shared<PlanFileStamp>(PlanFileStamp::of(file));
+  auto changed = [this, file, lastSeen] {
+    const PlanFileStamp now = PlanFileStamp::of(file);
+    if (now == *lastSeen) return;
+    *lastSeen = now;
+    if (now.exists && !PlanWatcher->files().contains(file)) PlanWatcher->addPath(file);
+    PlanChangeDebounce->start();
+  };
+  connect(PlanWatcher, &QFileSystemWatcher::fileChanged, this, changed);
+  connect(PlanWatcher, &QFileSystemWatcher::directoryChanged, this, changed);
+  connect(PlanChangeDebounce, &QTimer::timeout, this, [this] { RequestPoll(kPollByWatch); });
 }

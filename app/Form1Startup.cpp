@@ -6,7 +6,10 @@
 
 #include "app/TForm1.h"
 #include "notifications/Notifications.h"
+#include "plan/DataModule.h"
 #include "platform/Folders.h"
+#include "platform/PointerHider.h"
+#include "platform/TimerInterval.h"
 #include "plan/PlanState.h"
 #include "richtext/RichEdit.h"
 #include "settings/SettingsFile.h"
@@ -16,6 +19,10 @@ namespace {
 
 const QColor kDesignHeaderColor(99, 102, 118);
 const QColor kNoticeColor(252, 241, 201);
+const int kStatusPanelWidths[3] = {550, 120, 50};
+// A new export is written and settles before it is read; the copy itself
+// waits for a quiet file, so half a second after the last change is enough.
+constexpr int kPlanChangeDebounceMs = 500;
 
 QLabel* headerLabel(QWidget* panel, QHBoxLayout* layout, Qt::Alignment align) {
   auto* label = new QLabel(panel);
@@ -81,22 +88,11 @@ void TForm1::createControls() {
   TelefonBtn->setGeometry(609, 1, 23, 22);
   addAligned(Panel5, Align::Top);
 
-  // Status bar with three fixed-width panels
-  StatusBar1 = new QWidget;
+  // Status bar with three panels; the last one takes the rest of the bar
+  StatusBar1 = new StatusBar;
   StatusBar1->resize(100, 19);
   StatusBar1->setFont(QFont(QStringLiteral("Arial"), 8));
-  auto* statusLayout = new QHBoxLayout(StatusBar1);
-  statusLayout->setContentsMargins(0, 0, 0, 0);
-  statusLayout->setSpacing(2);
-  const int widths[3] = {550, 120, 50};
-  for (int i = 0; i < 3; ++i) {
-    StatusPanels[i] = new QLabel(StatusBar1);
-    StatusPanels[i]->setFrameShape(QFrame::Panel);
-    StatusPanels[i]->setFrameShadow(QFrame::Sunken);
-    StatusPanels[i]->setFixedWidth(widths[i]);
-    statusLayout->addWidget(StatusPanels[i]);
-  }
-  statusLayout->addStretch(1);
+  for (int i = 0; i < 3; ++i) StatusPanels[i] = StatusBar1->addPanel(kStatusPanelWidths[i]);
   StatusPanels[0]->setText(QStringLiteral(
       "  ESC = Ende;   F5 = Toggle Steuerpanel;   F10 = Optionen;   F7 = Force Update;   +/- = Fontsize"));
   StatusPanels[1]->setText(QStringLiteral(" Autoscroll = OFF"));
@@ -147,8 +143,8 @@ void TForm1::createControls() {
   Grid->setRowCount(2);
   Grid->setFixedRows(1);
   Grid->setDrawCell([this](QPainter& p, int c, int r, const QRect& rect) { GridDrawCell(p, c, r, rect); });
-  connect(Grid, &StringGrid::mouseWheelDown, this, [](bool& handled) { handled = true; });
-  connect(Grid, &StringGrid::mouseWheelUp, this, [](bool& handled) { handled = true; });
+  connect(Grid, &StringGrid::mouseWheelDown, this, &TForm1::GridMouseWheelDown);
+  connect(Grid, &StringGrid::mouseWheelUp, this, &TForm1::GridMouseWheelUp);
   Panel1->addAligned(Grid, Align::Client);
   addAligned(Panel1, Align::Client);
   connect(Panel1, &AlignPanel::resized, this, &TForm1::Panel1Resize);
@@ -156,6 +152,7 @@ void TForm1::createControls() {
   connect(DBox, &QComboBox::activated, this, [this] { DBoxChange(); });
   connect(RadioButton3, &QRadioButton::toggled, this, [this] { RadioButton3Click(); });
   connect(RadioButton4, &QRadioButton::toggled, this, [this] { RadioButton4Click(); });
+  connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
 
   // Timers
   auto timer = [this](void (TForm1::*handler)()) {
@@ -176,12 +173,10 @@ void TForm1::createControls() {
   PlanWatcher = new QFileSystemWatcher(this);
   PlanChangeDebounce = new QTimer(this);
   PlanChangeDebounce->setSingleShot(true);
-  PlanChangeDebounce->setInterval(1000);
-  auto restart = [this] { PlanChangeDebounce->start(); };
-  connect(PlanWatcher, &QFileSystemWatcher::fileChanged, this, restart);
-  connect(PlanWatcher, &QFileSystemWatcher::directoryChanged, this, restart);
+  PlanChangeDebounce->setInterval(kPlanChangeDebounceMs);
 
   qApp->installEventFilter(this);
+  m_pointerHider = new PointerHider(this);
 
   NotificationUi.setTelefonBtnVisible = [this](bool on) { TelefonBtn->setVisible(on); };
   NotificationUi.setBenachrichtigungstimerEnabled = [this](bool on) {
@@ -220,10 +215,10 @@ void TForm1::FormCreate() {
   HeaderColor = Headerfarbe(0);
   Panel5->setVisible(Settings.ShowSteuerPanel);
   QFont pageFont = Panel1->font();
-  pageFont.setPointSize(Settings.Fontsize);
+  pageFont.setPointSize(PageFontSize());
   Panel1->setFont(pageFont);
   const int ppi = qRound(screen() ? screen()->logicalDotsPerInch() : 96.0);
-  for (QLabel* panel : StatusPanels) panel->setFixedWidth(ScaledPanelWidth(panel->minimumWidth(), ppi));
+  for (int i = 0; i < 3; ++i) StatusBar1->setPanelWidth(i, ScaledPanelWidth(kStatusPanelWidths[i], ppi));
   StatusBar1->setVisible(Settings.ShowStatusPanel);
   SetPanelText();
   setWindowTitle(QString::fromLatin1(kCaption));
@@ -234,20 +229,30 @@ void TForm1::FormCreate() {
   Plan.DynList.Clear();
   Plan.Tagesliste.clear();
   // 21: audience; checking a button runs its click handler, which finds
-  // AktuellerTyp already set and does nothing
+  // AktuellerTyp already set and does nothing. Another InfoTyp (2 and up
+  // show the teachers' days) checks neither button.
   Plan.AktuellerTyp = Settings.AutoScroll ? Settings.InfoTyp : Settings.LastTyp;
+  RadioButton3->setAutoExclusive(false);
+  RadioButton4->setAutoExclusive(false);
   RadioButton3->setChecked(Plan.AktuellerTyp == 0);
   RadioButton4->setChecked(Plan.AktuellerTyp == 1);
-  // 22-24: timers
-  ScrollTimer->setInterval(Settings.ScrollTime * 1000);
-  UpdateIntervall = Settings.Refreshinterval * 60000;
+  RadioButton3->setAutoExclusive(true);
+  RadioButton4->setAutoExclusive(true);
+  // 22-24: timers, computed in 64 bits; a hand-edited 0 must not give a
+  // timer that fires without pause, nor a huge value an overflow
+  ScrollTimer->setInterval(timerInterval(qint64{Settings.ScrollTime} * 1000, 1000));
+  UpdateIntervall = timerInterval(qint64{Settings.Refreshinterval} * 60000, 60000);
   UpdateTimer->setInterval(UpdateIntervall);
-  Benachrichtigungstimer->setInterval(Settings.KarenzZeit * 60000);
+  Benachrichtigungstimer->setInterval(timerInterval(qint64{Settings.KarenzZeit} * 60000, 2000));
   UpdateTimer->start();
   Timer1->start();
   Blinktimer->start();
   updatechecktimer->start();
-  // 25-29
+  // 25-29. Only this first load waits for the plan file, up to the
+  // deadline: the first page needs the days.
+  DM->PlanCopy.setSource(TDM::PlanFile());
+  DM->PlanCopy.refreshAndWait();
+  connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, &TForm1::PlanCopyRefreshed);
   GetDaten();
   LetztesUpdate = zdt::now();
   BuildTagesliste();

@@ -1,8 +1,5 @@
-// Header colours and the blinking change label, the date check, the
-// one-second countdown with its pending relayout, the status texts, full
-// screen, and the keys of the main window.
-#include <QKeyEvent>
-#include <QScreen>
+// Header colours and the blinking change label, the date check, and the
+// one-second countdown to the next poll with its pending relayout.
 #include <cmath>
 
 #include "app/TForm1.h"
@@ -63,51 +60,4 @@ void TForm1::updatechecktimerTimer() {
     Showdaten();
     Plan.NeuAufbau = false;
   }
-}
-
-void TForm1::ScrollTimerTimer() {
-  // Automatic paging through pages and days is not built yet; the day list
-  // is kept current for it.
-  CheckAnzList();
-}
-
-void TForm1::SetPanelText() {
-  StatusPanels[1]->setText(Settings.AutoScroll ? QStringLiteral(" Autoscroll = ON")
-                                               : QStringLiteral(" Autoscroll = OFF"));
-}
-
-void TForm1::FullScreen(bool on) {
-  if (on == IsFullScreen) return;
-  IsFullScreen = on;
-  if (on)
-    showFullScreen();
-  else
-    showNormal();
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  // The window sees every key before the focused control does.
-  if (event->type() == QEvent::KeyPress) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && widget != this && widget->window() == this) {
-      keyPressEvent(static_cast<QKeyEvent*>(event));
-      return true;
-    }
-  }
-  return AlignPanel::eventFilter(watched, event);
-}
-
-void TForm1::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Escape:
-      close();
-      break;
-    case Qt::Key_F7:
-      ForceUpdate();
-      break;
-    default:
-      break;
-  }
-  // Every key is consumed here; none reaches the day chooser or the grid.
-  event->accept();
 }

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFileSystemWatcher>
 #include <QLabel>
+#include <QLocale>
 #include <QRadioButton>
 #include <QStringList>
 #include <QTimer>
@@ -21,8 +22,11 @@
 #include "platform/DateTime.h"
 #include "plan/PlanRecords.h"
 #include "widgets/AlignPanel.h"
+#include "widgets/StatusBar.h"
 #include "widgets/StringGrid.h"
 
+class PointerHider;
+class QKeyEvent;
 class RichEdit;
 
 class TForm1 : public AlignPanel {
@@ -41,8 +45,8 @@ class TForm1 : public AlignPanel {
   QRadioButton* RadioButton4;
   QToolButton* SpeedButton2;
   QToolButton* TelefonBtn;
-  QWidget* StatusBar1;
-  QLabel* StatusPanels[3];
+  StatusBar* StatusBar1;
+  QLabel* StatusPanels[3];  // the three panels of StatusBar1
   AlignPanel* Panel1;  // plan area; its font is the page font
   AlignPanel* Panel3;
   QLabel* Label1;
@@ -98,8 +102,19 @@ class TForm1 : public AlignPanel {
   void GetDynData(std::uint8_t infoTyp, TDateTime datum);
 
   // --- Refresh cycle ---
+  // The timer poll and F7 first have the local copy of the plan file
+  // refreshed in the background; the poll itself (GetNewDaten) runs when
+  // that has ended, successful or not.
   void UpdateTimerTimer();
   void ForceUpdate();
+  // Who asked for the poll that runs after the copy's refresh.
+  enum PollRequest { kPollByTimer = 1, kPollByKey = 2, kPollByWatch = 4 };
+  void RequestPoll(PollRequest by);
+  // The local copy's refresh has ended: runs the polls asked for, and one
+  // when a complete new export arrived by itself (a retry after a half-
+  // written file).
+  void PlanCopyRefreshed();
+  bool PollPending() const { return m_pendingPolls != 0; }
   void GetNewDaten();
   void Datenanzeigen();
   void Datenloeschen();
@@ -113,8 +128,11 @@ class TForm1 : public AlignPanel {
   void CheckAnzList();
   // The record behind DBox's item, or none.
   TStatItemRef DBoxRecord(int index) const;
-  // "ddd, dd.mm.yy" with the locale's short weekday name.
-  static QString DBoxText(TDateTime datum);
+  // "ddd, dd.mm.yy" with the short weekday name of WeekdayLocale(system).
+  static QString DBoxText(TDateTime datum, const QLocale& system = QLocale::system());
+  // The locale the weekday names come from: the system's when it is German,
+  // German otherwise.
+  static QLocale WeekdayLocale(const QLocale& system);
 
   // --- Page layout ---
   void Showdaten();
@@ -132,15 +150,40 @@ class TForm1 : public AlignPanel {
   void GridDrawCell(QPainter& painter, int col, int row, const QRect& rect);
   void Grid2DrawCell(QPainter& painter, int col, int row, const QRect& rect);
 
-  // --- Header colours, timers, keys ---
+  // --- Automatic paging and manual paging (Form1Paging.cpp) ---
+  void ScrollTimerTimer();
+  TStatItemRef NextTag();
+  void ShowNextTag(const TStatItemRef& tag);
+  void GridPageDown();
+  void GridPageUp();
+  // Wheel handlers; each marks the wheel event handled.
+  void GridMouseWheelDown(bool& handled);
+  void GridMouseWheelUp(bool& handled);
+  void FormMouseWheelDown(bool& handled);
+
+  // --- Header colours, clock, blinking, countdown (Form1Timers.cpp) ---
   static QColor Headerfarbe(int position);
   void LabelBlinking(bool on);
   void BlinktimerTimer();
   void Timer1Timer();
   void updatechecktimerTimer();
-  void ScrollTimerTimer();
+
+  // --- Keys, font size, panels, full screen (Form1Keys.cpp) ---
+  // Handles a key of the main window by its key code alone; returns with
+  // the key consumed whether it matched or not.
+  void FormKeyDown(int key);
+  // The key code FormKeyDown acts on (27 Esc, 121 F10, 116 F5, 118 F7,
+  // 107/109 keypad plus/minus, 187/189 plus/minus, 33/34 page up/down), or
+  // 0 for any other key; modifiers do not change it.
+  static int KeyCode(const QKeyEvent& event);
+  void ChangeSize(int step);
+  void ToggleSteuerpanel();
   void SetPanelText();
   void FullScreen(bool on);
+  void SpeedButton2Click();
+  // The point size the page is painted in: Fontsize, kept within what can
+  // be painted (a hand-edited settings file may hold any number).
+  static int PageFontSize();
   // Width of a status-bar panel on a screen of `ppi` pixels per inch.
   static int ScaledPanelWidth(int designWidth, int ppi);
 
@@ -151,7 +194,7 @@ class TForm1 : public AlignPanel {
   // --- Notification indicator (Form1Notifications.cpp) ---
   void CheckBenachrichtigungen();
 
-  // The plan file watch: a changed Zova-Internet.mdb is polled about a
+  // The plan file watch: a changed Zova-Internet.mdb is polled half a
   // second after it settles, besides the regular UpdateTimer poll.
   void WatchPlanFile();
   QFileSystemWatcher* PlanWatcher;
@@ -170,6 +213,19 @@ class TForm1 : public AlignPanel {
   // no-connection text. Sets DBVerbunden either way.
   bool OpenPlanForLoad();
   void setPanelHeight(QWidget* panel, int height);
+  // Shows or hides the control panel with the plan area hidden meanwhile,
+  // so the page is laid out anew around it.
+  void applyPanelVisibility();
+  // Hides the idle mouse pointer while the window is in full screen.
+  PointerHider* m_pointerHider = nullptr;
+  // The window as it was before full screen, restored when leaving it.
+  struct SavedWindow {
+    Qt::WindowFlags flags;
+    QRect geometry;  // the normal (not maximised) geometry
+    Qt::WindowStates state;
+  } m_savedWindow;
+  int m_pendingPolls = 0;         // PollRequest flags waiting for the copy's refresh
+  TDateTime m_timerPollAt = 0;    // when UpdateTimer asked for the pending poll
   int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out
   int m_infoColumnWidth = 0; // width C1 of Grid2's list column
   bool m_closed = false;

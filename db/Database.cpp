@@ -1,28 +1,28 @@
 // Connection, dataset and command: the caller's side of the access layer.
 //
 // The connection parses its string and has the worker check the file on
-// open; in read mode the worker copies it into a private snapshot that every
-// query of the connection reads. Every query and
-// update is carried out by the worker under the deadline; the dataset holds
-// the rows it returned, so walking, sorting and reading columns never touch
-// the file.
+// open; in read mode it reads the copy kept by the file's LocalCopy when
+// there is one, else the worker copies the file into a private snapshot that
+// every query of the connection reads. Every query and update is carried out
+// by the worker under the deadline; the dataset holds the rows it returned,
+// so walking, sorting and reading columns never touch the file.
 #include "db/Database.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryFile>
 #include <cmath>
 
 #include "db/ConnectionString.h"
 #include "db/Evaluator.h"
+#include "db/LocalCopy.h"
+#include "db/PrivateFile.h"
 #include "db/SqlParser.h"
 #include "db/WorkerClient.h"
+#include "platform/Logging.h"
 
 namespace db {
 
 namespace {
 
-// Runs a worker operation; messages name the database file, not its snapshot.
+// Runs a worker operation; messages name the database file, not its copy.
 protocol::Reply runOn(worker::Operation operation, const QString& workFile, const QString& dataSource,
                       const QString& statement = QString()) {
   try {
@@ -41,13 +41,8 @@ struct Connection::Private {
   QString connectionString;
   ConnectionSettings settings;
   bool open = false;
-  QString workFile;      // the file operations run on: the snapshot or the original
-  QString snapshotFile;  // empty unless read mode
-
-  void releaseSnapshot() {
-    if (!snapshotFile.isEmpty()) QFile::remove(snapshotFile);
-    snapshotFile.clear();
-  }
+  QString workFile;   // the file operations run on: a copy or the original
+  SharedFile copy;    // read mode: the snapshot or the keeper's copy, held while open
 };
 
 Connection::Connection() : d(std::make_unique<Private>()) {}
@@ -60,34 +55,36 @@ QString Connection::connectionString() const { return d->connectionString; }
 
 void Connection::open() {
   close();
-  ConnectionSettings settings = parseConnectionString(d->connectionString);
-  d->settings = settings;
-  // All file access runs in the worker: a file on a stalled network share
-  // must not freeze the caller either.
-  if (settings.readOnly) {
-    QTemporaryFile snapshot(QDir::tempPath() + QStringLiteral("/zova-db-snapshot-XXXXXX.mdb"));
-    snapshot.setAutoRemove(false);
-    if (!snapshot.open())
-      throw db::Error(QStringLiteral("Cannot create a snapshot file for %1: %2").arg(settings.dataSource, snapshot.errorString()));
-    d->snapshotFile = snapshot.fileName();
-    snapshot.close();
-    try {
-      runOn(worker::Operation::Snapshot, settings.dataSource, settings.dataSource, d->snapshotFile);
-    } catch (const db::Error&) {
-      d->releaseSnapshot();
-      throw;
+  try {
+    ConnectionSettings settings = parseConnectionString(d->connectionString);
+    d->settings = settings;
+    qCInfo(lcDb).noquote() << "Opening" << settings.dataSource << (settings.readOnly ? "to read" : "to update");
+    // All file access runs in a worker: a file on a stalled network share
+    // must not freeze the caller either.
+    if (!settings.readOnly) {
+      runOn(worker::Operation::Check, settings.dataSource, settings.dataSource);
+      d->workFile = settings.dataSource;
+    } else if (const LocalCopy* keeper = LocalCopy::keeperFor(settings.dataSource)) {
+      d->copy = keeper->readableCopy();
+      d->workFile = d->copy->path();
+    } else {
+      SharedFile snapshot = PrivateFile::reserve(QStringLiteral("zova-db-snapshot"), QStringLiteral(".mdb"));
+      runOn(worker::Operation::Snapshot, settings.dataSource, settings.dataSource, snapshot->path());
+      d->copy = std::move(snapshot);
+      d->workFile = d->copy->path();
     }
-    d->workFile = d->snapshotFile;
-  } else {
-    runOn(worker::Operation::Check, settings.dataSource, settings.dataSource);
-    d->workFile = settings.dataSource;
+  } catch (const db::Error& error) {
+    qCInfo(lcDb).noquote() << "Open failed:" << error.message();
+    d->copy.reset();
+    d->workFile.clear();
+    throw;
   }
   d->open = true;
 }
 
 void Connection::close() {
   if (!d->open) return;
-  d->releaseSnapshot();
+  d->copy.reset();
   d->workFile.clear();
   d->open = false;
 }
@@ -136,13 +133,18 @@ QString Dataset::sql() const { return d->sql; }
 
 void Dataset::open() {
   close();
-  const sql::Statement statement = sql::parseStatement(d->sql);
-  if (!std::holds_alternative<sql::SelectStatement>(statement))
-    throw db::Error(QStringLiteral("A dataset runs only SELECT statements: %1").arg(d->sql));
-  // Like the OLE DB provider, a query on a closed connection connects first.
   Connection& connection = *d->connection;
-  if (!connection.isOpen()) connection.open();
-  d->result = runOn(worker::Operation::Query, connection.d->workFile, connection.dataSource(), d->sql).result;
+  try {
+    const sql::Statement statement = sql::parseStatement(d->sql);
+    if (!std::holds_alternative<sql::SelectStatement>(statement))
+      throw db::Error(QStringLiteral("A dataset runs only SELECT statements: %1").arg(d->sql));
+    // Like the OLE DB provider, a query on a closed connection connects first.
+    if (!connection.isOpen()) connection.open();
+    d->result = runOn(worker::Operation::Query, connection.d->workFile, connection.dataSource(), d->sql).result;
+  } catch (const db::Error& error) {
+    qCInfo(lcDb).noquote() << "Query failed:" << error.message();
+    throw;
+  }
   d->current = 0;
   d->open = true;
 }
@@ -260,14 +262,19 @@ void Command::setText(const QString& statement) { d->text = statement; }
 QString Command::text() const { return d->text; }
 
 void Command::execute() {
-  const sql::Statement statement = sql::parseStatement(d->text);
-  if (!std::holds_alternative<sql::UpdateStatement>(statement))
-    throw db::Error(QStringLiteral("A command runs only UPDATE statements: %1").arg(d->text));
   Connection& connection = *d->connection;
-  if (!connection.isOpen()) connection.open();
-  if (connection.d->settings.readOnly)
-    throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
-  runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text);
+  try {
+    const sql::Statement statement = sql::parseStatement(d->text);
+    if (!std::holds_alternative<sql::UpdateStatement>(statement))
+      throw db::Error(QStringLiteral("A command runs only UPDATE statements: %1").arg(d->text));
+    if (!connection.isOpen()) connection.open();
+    if (connection.d->settings.readOnly)
+      throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
+    runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text);
+  } catch (const db::Error& error) {
+    qCInfo(lcDb).noquote() << "Update failed:" << error.message();
+    throw;
+  }
 }
 
 }  // namespace db

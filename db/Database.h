@@ -7,11 +7,12 @@
 // ORDER BY, UPDATE one table SET ... WHERE ID=n). Every failure is thrown as
 // db::Error with a message naming the file, table, column or statement.
 //
-// Reading works on a private snapshot of the file taken when the connection
-// opens in read mode, so a file that is being rewritten never yields a mixed
-// version. Each operation on the file runs under a deadline in a worker
-// process; a hang or crash of the engine is a failed operation, never a
-// frozen monitor.
+// Reading works on a private copy of the file, so a file that is being
+// rewritten never yields a mixed version: the copy kept current by the
+// file's LocalCopy (LocalCopy.h) when there is one, else a snapshot taken
+// when the connection opens in read mode. Each operation on a file runs
+// under a deadline in a long-lived worker process; a hang or crash of the
+// engine is a failed operation, never a frozen monitor.
 #pragma once
 
 #include <QString>
@@ -46,9 +47,10 @@ class Connection {
 
   // Parses the connection string and opens the database file; throws db::Error
   // for an unknown provider, a missing Data Source, a missing file or a file
-  // that is not a Jet 3, Jet 4 or ACE database.
+  // that is not a Jet 3, Jet 4 or ACE database. In read mode with a LocalCopy
+  // of the file, it opens the adopted copy and fails as LocalCopy::readableCopy.
   void open();
-  // Releases the file (and its snapshot); no effect when closed.
+  // Releases the file (and its copy); no effect when closed.
   void close();
   bool isOpen() const;
 

@@ -2,6 +2,7 @@
 // SQL date literals.
 #include "plan/DataModule.h"
 
+#include "platform/Logging.h"
 #include "settings/SettingsValues.h"
 
 std::unique_ptr<TDM> DM;
@@ -16,7 +17,26 @@ QString TDM::PlanConnectionString() {
          QStringLiteral("Persist Security Info=False;");
 }
 
+QString TDM::PlanFile() { return Settings.Datenpfad + QStringLiteral("Zova-Internet.mdb"); }
+
+void TDM::FollowPlanFile() {
+  if (PlanCopy.source() == PlanFile()) return;
+  PlanCopy.setSource(PlanFile());
+  PlanCopy.refresh();
+}
+
+bool TDM::AdoptPlanCopy() {
+  FollowPlanFile();
+  if (PlanCopy.state() != db::LocalCopy::State::Current) {
+    qCInfo(lcPlan) << "Poll of" << PlanFile() << "finds no complete export:" << PlanCopy.lastError();
+    return false;
+  }
+  if (PlanCopy.adopt()) qCInfo(lcPlan) << "A new export of" << PlanFile() << "is read";
+  return true;
+}
+
 bool TDM::ADOOpenRead() {
+  FollowPlanFile();
   try {
     ADOConn.close();
     ADOConn.setConnectionString(PlanConnectionString());

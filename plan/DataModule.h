@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "db/Database.h"
+#include "db/LocalCopy.h"
 #include "plan/PlanRecords.h"
 
 class TDM {
@@ -17,14 +18,30 @@ class TDM {
 
   db::Connection ADOConn;                     // plan database
   db::Dataset ado1;                           // the one plan query, read-only
+  // The local copy of the plan database that ADOConn reads, kept current in
+  // the background, so that no load waits for the file share.
+  db::LocalCopy PlanCopy;
   db::Connection ConnectionBenachrichtigung;  // notification database
   db::Command ADOBCommand;                    // runs the notification UPDATE
 
   // The connection string of the plan database for the current Datenpfad.
   static QString PlanConnectionString();
 
-  // Opens the plan database; false on any failure, nothing is shown.
+  // The plan database file for the current Datenpfad.
+  static QString PlanFile();
+
+  // Points PlanCopy at the plan database of the current Datenpfad; a new
+  // folder drops the old copies and starts taking a new one in the background.
+  void FollowPlanFile();
+
+  // Opens the plan database (its local copy as last adopted); false on any
+  // failure, nothing is shown.
   bool ADOOpenRead();
+
+  // For a poll: the newest complete copy of the plan database becomes the one
+  // ADOOpenRead opens. False when the latest attempt to reach the file found
+  // it missing, unreachable or not yet completely written.
+  bool AdoptPlanCopy();
 
   // Runs one plan query on ado1: close, set the SQL text, open, then sort the
   // opened result by `sortExpression`. Throws db::Error on any failure.

@@ -16,7 +16,7 @@ QString AdaptDefaultTab(const QString& text, int fontSize) {
   // Steps 1 and 2: where "deftab720" stands and what replaces it.  Positions
   // here count from 0; "not found" is -1.
   const qsizetype p = text.indexOf(QLatin1String("deftab720"));
-  const QString keyword = QStringLiteral("deftab") + QString::number(fontSize * 720 / 10);
+  const QString keyword = QStringLiteral("deftab") + QString::number(qint64{fontSize} * 720 / 10);
 
   QString result = text;
   if (p >= 0 && fontSize != 10) {

@@ -6,9 +6,12 @@
 // replacement) is platform/IniFile; this file only knows the keys.
 #include "settings/SettingsFile.h"
 
+#include <QFileInfo>
+
 #include "notifications/Notifications.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/Logging.h"
 #include "platform/MessageBox.h"
 #include "settings/SettingsValues.h"
 
@@ -113,13 +116,20 @@ bool ReadSettings() {
   try {
     IniFile ini(settingsFileName());
     ini.load();
+    if (QFileInfo::exists(ini.fileName()))
+      qCInfo(lcSettings) << "Settings read from" << ini.fileName();
+    else
+      qCInfo(lcSettings) << "No settings file" << ini.fileName() << "- every key takes its default";
     readAllKeys(ini);
-  } catch (const IniFileError&) {
+  } catch (const IniFileError& error) {
+    qCInfo(lcSettings) << "Settings file cannot be read:" << error.what();
     msgbox::show(QStringLiteral("Fehler beim Lesen der Datei ") + Einstellungspfad + QStringLiteral("Zova-Monitor.INI"));
     readAllKeys(IniFile(QString()));  // nothing loaded: every key reads its default
     ok = false;
   }
   if (Settings.Datenpfad.isEmpty()) ReadDefaultDatenpfad();
+  qCInfo(lcSettings) << "Datenpfad:" << Settings.Datenpfad;
+  qCInfo(lcSettings) << "PfadBenachrichtigungen:" << Settings.PfadBenachrichtigungen;
   InitNotifications();
   return ok;
 }
@@ -131,8 +141,13 @@ bool ReadDefaultDatenpfad() {
     IniFile ini(Pfad2007 + QStringLiteral("Zova.ini"));
     ini.load();
     Settings.Datenpfad = ini.readString(kSettings, QStringLiteral("Internetpfad"), QString());
+    if (QFileInfo::exists(ini.fileName()))
+      qCInfo(lcSettings) << "Datenpfad is empty; Internetpfad taken from" << ini.fileName();
+    else
+      qCInfo(lcSettings) << "Datenpfad is empty and there is no" << ini.fileName();
     return true;
-  } catch (const IniFileError&) {
+  } catch (const IniFileError& error) {
+    qCInfo(lcSettings) << "Datenpfad is empty and Zova.ini cannot be read:" << error.what();
     return false;
   }
 }
@@ -147,7 +162,9 @@ void WriteSettings() {
     ini.load();
     writeAllKeys(ini);
     ini.save();
-  } catch (const IniFileError&) {
+    qCInfo(lcSettings) << "Settings written to" << ini.fileName();
+  } catch (const IniFileError& error) {
+    qCInfo(lcSettings) << "Settings file cannot be written:" << error.what();
     msgbox::show(QStringLiteral("Fehler beim Schreiben der Datei ") + Einstellungspfad +
                  QStringLiteral("Zova-Monitor.ini"));
   }

@@ -2,6 +2,7 @@
 // and the day list of automatic mode with its evening cut-off.
 #include <QLocale>
 
+#include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "settings/SettingsValues.h"
 #include "tests/app/PlanFixture.h"
@@ -80,6 +81,8 @@ class AudienceSwitch : public DayChoice {
     for (TDateTime d : teachers) db.lehrer << makeDay(d, "l", d, 3);
     db.write(planFolder());
     Settings.Datenpfad = planFolder();
+    DM->FollowPlanFile();
+    DM->PlanCopy.refreshAndWait();
     zdt::setFixedNow(kMonday + 0.4);
     form->RadioButton4->setChecked(true);  // teachers
     EXPECT_EQ(Plan.AktuellerTyp, 1);
@@ -115,11 +118,12 @@ TEST_F(AudienceSwitch, CheckingTheButtonOfTheShownAudience_DoesNothing) {
   EXPECT_EQ(Plan.AktuellerTag, Plan.StatListLehrer.Items(1));
 }
 
-TEST_F(DayChoice, ChooserText_UsesTheLocaleShortWeekday) {
-  const QLocale saved;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  EXPECT_EQ(TForm1::DBoxText(zdt::encode(2011, 11, 14)), "Mo, 14.11.11");
-  QLocale::setDefault(saved);
+TEST_F(DayChoice, ChooserText_HasGermanWeekdaysWhateverTheSystemLocale) {
+  const TDateTime monday = zdt::encode(2011, 11, 14);
+  EXPECT_EQ(TForm1::DBoxText(monday, QLocale(QLocale::German, QLocale::Germany)), "Mo, 14.11.11");
+  EXPECT_EQ(TForm1::DBoxText(monday, QLocale(QLocale::German, QLocale::Austria)), "Mo, 14.11.11");
+  EXPECT_EQ(TForm1::DBoxText(monday + 2, QLocale(QLocale::English, QLocale::UnitedStates)), "Mi, 16.11.11");
+  EXPECT_EQ(TForm1::DBoxText(monday + 6, QLocale::c()), "So, 20.11.11");
 }
 
 class DayList : public DayChoice {

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
 
@@ -123,4 +124,33 @@ TForm1& FormTest::startForm(int width, int height) {
 
 void FormTest::processEvents() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+void FormTest::fitVisibleRows(int rows) {
+  ASSERT_TRUE(form);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const int pitch = form->Grid->DefaultRowHeight() + StringGrid::kGridLineWidth;
+    // The heading row, the body rows, and half a row that is not fully visible.
+    const int wanted = (1 + rows) * pitch + pitch / 2;
+    form->resize(form->width(), form->height() + wanted - form->Grid->height());
+    processEvents();
+    form->Showdaten();
+    // Room for `rows` body rows; a day with fewer rows shows just those.
+    if ((form->Grid->height() - pitch) / pitch == rows) return;
+  }
+  FAIL() << "could not fit " << rows << " visible rows";
+}
+
+void FormTest::pollNewExport() {
+  ASSERT_TRUE(form);
+  DM->PlanCopy.refreshAndWait();
+  form->GetNewDaten();
+}
+
+void FormTest::waitForPolls() {
+  ASSERT_TRUE(form);
+  QElapsedTimer clock;
+  clock.start();
+  while (form->PollPending() && clock.elapsed() < 15000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_FALSE(form->PollPending()) << "the poll did not run";
 }

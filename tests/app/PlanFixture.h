@@ -43,6 +43,15 @@ class FormTest : public ::testing::Test {
   TForm1& startForm(int width = 1000, int height = 700);
   // Runs the event loop briefly so queued events (activation) are handled.
   static void processEvents();
+  // Takes the plan file as it is now into the monitor's local copy, as the
+  // background refresh before a poll does, and polls (GetNewDaten).
+  void pollNewExport();
+  // Runs the event loop until the polls asked for (timer, F7, file watch)
+  // have run after the local copy's refresh; fails after 15 s.
+  void waitForPolls();
+  // Resizes the window until the substitution table has room for exactly
+  // `rows` fully visible body rows, and lays the page out again.
+  void fitVisibleRows(int rows);
 
   QTemporaryDir m_data;
   std::unique_ptr<TForm1> form;

@@ -1,6 +1,7 @@
 // Loading the plan from real database files: both audiences' day records,
 #include <QFile>
 // the rows of one day, and what a damaged or partial database leaves behind.
+#include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "tests/app/PlanFixture.h"
 
@@ -57,6 +58,7 @@ TEST_F(PlanLoading, MissingTeachersTables_LeaveTheTeachersListUnchanged) {
   db.withLehrerTables = false;
   db.aula << makeDay(heute + 2, "c", heute);
   db.write(planFolder());
+  DM->PlanCopy.refreshAndWait();
   form->GetDaten();
   EXPECT_EQ(Plan.StatListAula.Count(), 2);
   EXPECT_EQ(Plan.StatListLehrer.Count(), 2);
@@ -71,6 +73,7 @@ TEST_F(PlanLoading, DatabaseMissing_KeepsTheListsAndLeavesTheChooserEmpty) {
   form = std::make_unique<TForm1>();
   ASSERT_EQ(Plan.StatListAula.Count(), 1);
   QFile::remove(planFolder() + "Zova-Internet.mdb");
+  DM->PlanCopy.refreshAndWait();
   form->GetDaten();
   EXPECT_FALSE(form->DBVerbunden);
   EXPECT_EQ(Plan.StatListAula.Count(), 1);

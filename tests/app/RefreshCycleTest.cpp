@@ -47,6 +47,7 @@ TEST_F(RefreshCycle, NewDruckdatumOfTheShownDay_RedrawsOnceAndClearsTheMark) {
   db.aula[0].rows.resize(5);
   rewrite();
   form->UpdateTimerTimer();
+  waitForPolls();
   EXPECT_EQ(form->LayoutCount, layouts + 1);
   EXPECT_FALSE(Plan.AktuellerTag->Geaendert);
   EXPECT_EQ(Plan.DynList.Count(), 5);
@@ -58,7 +59,7 @@ TEST_F(RefreshCycle, NewDruckdatumOfTheShownDay_RedrawsOnceAndClearsTheMark) {
 TEST_F(RefreshCycle, OnlyTheNoticeChanged_KeepsTheOldNoticeAndDoesNotRedraw) {
   db.aula[0].record.BitteRTF = "Neue Notiz";
   rewrite();
-  form->GetNewDaten();
+  pollNewExport();
   EXPECT_EQ(form->LayoutCount, layouts);
   EXPECT_EQ(Plan.AktuellerTag->BitteRTF, "Bitte beachten Sie die Aushänge.");
 }
@@ -66,7 +67,7 @@ TEST_F(RefreshCycle, OnlyTheNoticeChanged_KeepsTheOldNoticeAndDoesNotRedraw) {
 TEST_F(RefreshCycle, ChangedDayNotOnScreen_IsRedrawnWhenALaterPollFindsItShown) {
   db.aula[1].record.Druckdatum = "neu";
   rewrite();
-  form->GetNewDaten();
+  pollNewExport();
   EXPECT_EQ(form->LayoutCount, layouts);
   const TStatItemRef morgen = Plan.StatListAula.FindByDate(heute + 1);
   ASSERT_TRUE(morgen);
@@ -83,7 +84,7 @@ TEST_F(RefreshCycle, NewDay_IsSelectableWithoutARedraw) {
   db.aula << makeDay(heute + 2, "x", heute);
   db.lehrer << makeDay(heute + 2, "x", heute);
   rewrite();
-  form->GetNewDaten();
+  pollNewExport();
   EXPECT_EQ(form->LayoutCount, layouts);
   EXPECT_EQ(Plan.StatListAula.Count(), 3);
   EXPECT_EQ(Plan.StatListLehrer.Count(), 3);
@@ -94,7 +95,7 @@ TEST_F(RefreshCycle, NewDay_IsSelectableWithoutARedraw) {
 TEST_F(RefreshCycle, ShownDayDeleted_BlanksThenShowsTheFallbackDay) {
   db.aula.removeFirst();
   rewrite();
-  form->GetNewDaten();
+  pollNewExport();
   ASSERT_TRUE(Plan.AktuellerTag);
   EXPECT_EQ(Plan.AktuellerTag->Datum, heute + 1);
   EXPECT_EQ(form->LayoutCount, layouts + 1);
@@ -106,7 +107,7 @@ TEST_F(RefreshCycle, DatabaseEmptied_EndsInTheNoDataText) {
   db.aula.clear();
   db.lehrer.clear();
   rewrite();
-  form->GetNewDaten();
+  pollNewExport();
   EXPECT_EQ(Plan.AktuellerTag, nullptr);
   EXPECT_EQ(Plan.StatListAula.Count(), 0);
   EXPECT_EQ(form->Label1->text(), "Die Datenbank enthält keine geeigneten Daten! Press F10");
@@ -116,13 +117,13 @@ TEST_F(RefreshCycle, DatabaseEmptied_EndsInTheNoDataText) {
 TEST_F(RefreshCycle, DatabaseUnreachable_KeepsThePageAndEmptiesTheChooser) {
   const QString heading = form->Label2->text();
   QFile::rename(planFolder() + "Zova-Internet.mdb", planFolder() + "weg.mdb");
-  form->GetNewDaten();
+  pollNewExport();
   EXPECT_FALSE(form->DBVerbunden);
   EXPECT_EQ(form->DBox->count(), 0);
   EXPECT_EQ(form->Label2->text(), heading);
   ASSERT_TRUE(Plan.AktuellerTag);
   QFile::rename(planFolder() + "weg.mdb", planFolder() + "Zova-Internet.mdb");
-  form->GetNewDaten();
+  pollNewExport();
   EXPECT_TRUE(form->DBVerbunden);
   EXPECT_EQ(form->DBox->count(), 2);
   EXPECT_EQ(form->LayoutCount, layouts);
@@ -133,6 +134,7 @@ TEST_F(RefreshCycle, ForceUpdate_PollsAndRestartsTheCountdown) {
   db.aula[0].record.Druckdatum = "neu";
   rewrite();
   form->ForceUpdate();
+  waitForPolls();
   EXPECT_EQ(form->LetztesUpdate, zdt::now());
   EXPECT_EQ(form->LayoutCount, layouts + 1);
 }

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
                 form.LayoutCount == before ? " (no new page!)" : "");
   }
   std::sort(ms.begin(), ms.end());
-  std::printf("median %lld ms, max %lld ms over %d rounds (debounce 1000 ms included)\n", ms[ms.size() / 2], ms.last(),
+  std::printf("median %lld ms, max %lld ms over %d rounds (debounce 500 ms included)\n", ms[ms.size() / 2], ms.last(),
               rounds);
   DM.reset();
   return 0;

@@ -10,6 +10,7 @@
 #include "db/ConnectionString.h"
 #include "db/Database.h"
 #include "db/JetFile.h"
+#include "db/PrivateFile.h"
 #include "jet/JetWriter.h"
 
 using namespace db;
@@ -37,16 +38,10 @@ void writeSmallDatabase(const QString& path) {
   database.write(path);
 }
 
-// Points QDir::tempPath(), where snapshots go, at a private folder while it lives.
+// Counts the snapshots in the private folder, where they go.
 class PrivateTemp {
  public:
-  PrivateTemp() : m_saved(qgetenv("TMPDIR")) { qputenv("TMPDIR", m_dir.path().toLocal8Bit()); }
-  ~PrivateTemp() { qputenv("TMPDIR", m_saved); }
-  int snapshots() const { return QDir(m_dir.path()).entryList({"zova-db-snapshot-*"}).size(); }
-
- private:
-  QTemporaryDir m_dir;
-  QByteArray m_saved;
+  int snapshots() const { return QDir(privateFolder()).entryList({"zova-db-snapshot-*"}).size(); }
 };
 
 QString openError(const QString& connectionString) {

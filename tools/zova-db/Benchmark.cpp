@@ -1,6 +1,7 @@
 // zova-db-bench FILE "SELECT ..." [RUNS]: what opening a read connection and
-// running one query costs through the worker (two worker runs: the snapshot
-// at open, then the query), against the same work done in-process.
+// running one query costs through the worker (two requests to the running
+// worker: the snapshot at open, then the query), against the same work done
+// in-process. zova-db-poll-bench measures the reads with a LocalCopy.
 //
 // Prints figures; it asserts nothing about speed.
 #include <QCoreApplication>
@@ -65,10 +66,10 @@ int main(int argc, char** argv) {
     const double inProcess = perRunMs(timer, runs);
 
     std::printf("file %s, %d rows, %d runs\n", qPrintable(file), rows, runs);
-    std::printf("open + query through the layer (snapshot + worker): %8.2f ms\n", throughLayer);
+    std::printf("open + query through the layer (snapshot + query):  %8.2f ms\n", throughLayer);
     std::printf("  of which the snapshot copy itself:                %8.2f ms\n", snapshot);
     std::printf("same query in-process with libmdb:                  %8.2f ms\n", inProcess);
-    std::printf("cost of the two worker runs (open, query):          %8.2f ms\n", throughLayer - snapshot - inProcess);
+    std::printf("cost of the two worker requests (open, query):      %8.2f ms\n", throughLayer - snapshot - inProcess);
   } catch (const db::Error& error) {
     std::fprintf(stderr, "zova-db-bench: %s\n", error.what());
     return 1;

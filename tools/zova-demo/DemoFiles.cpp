@@ -49,6 +49,12 @@ QString settingsFilePath(const QString& configHome) {
 
 void writeDemo(const QString& dataDir, const QString& configHome, bool update, TDateTime now) {
   const QString folder = QDir(dataDir).absolutePath();
+  // A mistyped path must not grow a tree of folders: only the last one is made.
+  const QFileInfo parent(QFileInfo(folder).absolutePath());
+  if (!parent.isDir())
+    throw DemoError(QStringLiteral("%1: the parent folder %2 %3")
+                        .arg(folder, parent.filePath(),
+                             parent.exists() ? QStringLiteral("is not a folder") : QStringLiteral("does not exist")));
   if (!QDir().mkpath(folder)) throw DemoError(QStringLiteral("cannot create the data folder %1").arg(folder));
   const QDir data(folder);
   writeDatabase(planDatabase(now, update), data.filePath(kPlanFileName));

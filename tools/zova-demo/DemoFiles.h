@@ -20,7 +20,8 @@ constexpr char kNotificationFileName[] = "Benachrichtigungen.mdb";
 // The settings file below a config home: Kelvaro/Zova-Monitor/Zova-Monitor.ini.
 QString settingsFilePath(const QString& configHome);
 
-// Creates `dataDir` if needed and writes the plan database; the notification
+// Creates `dataDir` if needed (its parent must exist: a mistyped path is
+// refused rather than created) and writes the plan database; the notification
 // database too, unless `update` is set and it exists already (the monitor
 // may have marked notifications as done since). Each file replaces its
 // predecessor atomically. With a non-empty `configHome`, also writes the

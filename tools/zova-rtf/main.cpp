@@ -5,15 +5,17 @@
 //   zova-rtf FILE --png OUT [--width N] [--plan-font SIZE]
 //                            a picture of the notice box (cream background,
 //                            N pixels wide, default 500) for looking at it
+//   zova-rtf --help | --version
 //
 // With --plan-font the notice is loaded as the monitor loads it
 // (LoadRichText with Verdana at SIZE points) instead of as read.
 //
 // FILE is read as UTF-8, or as Windows-1252 when its bytes are not UTF-8,
 // the way the database hands a notice over.  A file that is not RTF is shown
-// as plain text, as in the notice box.  Exit status 2 on a usage or file
-// error.
+// as plain text, as in the notice box.  Exit status 1 when a file cannot be
+// read or written (one line on stderr), 2 on a usage error.
 #include "plan/LoadRichText.h"
+#include "platform/CommandLine.h"
 #include "richtext/CodePages.h"
 #include "richtext/RichEdit.h"
 #include "richtext/RtfReader.h"
@@ -28,10 +30,15 @@
 
 namespace {
 
-int usage() {
-  std::fputs("usage: zova-rtf FILE [--html | --png OUT [--width N]] [--plan-font SIZE]\n", stderr);
-  return 2;
-}
+const cli::Program kProgram{
+    "zova-rtf",
+    "zova-rtf FILE [--html | --png OUT [--width N]] [--plan-font SIZE]\nzova-rtf --help | --version\n",
+    "Shows what the notice box makes of an RTF notice: its plain text, its HTML, or a picture.\n"
+    "  --html            the document as HTML instead of plain text\n"
+    "  --png OUT         a PNG picture of the notice box, N pixels wide (--width, default 500)\n"
+    "  --plan-font SIZE  load the notice as the monitor does, in Verdana at SIZE points\n"
+    "Exit status: 0 done, 1 failure (one line on standard error), 2 wrong arguments.\n"
+    "See zova-rtf(1).\n"};
 
 QString decodeNotice(const QByteArray& bytes) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -51,43 +58,45 @@ void print(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  const QStringList args = app.arguments().mid(1);
-  if (args.isEmpty())
-    return usage();
+  const QStringList args = cli::arguments(argc, argv);
+  if (const auto status = cli::answerHelpOrVersion(kProgram, args)) return *status;
+  if (args.isEmpty()) return cli::usageError(kProgram, QStringLiteral("FILE missing"));
   const QString path = args.at(0);
+  if (path.startsWith(u'-')) return cli::usageError(kProgram, QStringLiteral("unknown option ") + path);
   bool html = false;
   QString pngPath;
   int width = 500;
   int planFontSize = 0;
   for (int i = 1; i < args.size(); ++i) {
-    if (args.at(i) == "--html") {
+    const QString& option = args.at(i);
+    const bool hasValue = i + 1 < args.size();
+    if (option == "--html") {
       html = true;
-    } else if (args.at(i) == "--png" && i + 1 < args.size()) {
+    } else if (option == "--png" && hasValue) {
       pngPath = args.at(++i);
-    } else if (args.at(i) == "--width" && i + 1 < args.size()) {
+    } else if (option == "--width" && hasValue) {
       bool ok = false;
       width = args.at(++i).toInt(&ok);
       if (!ok || width < 20 || width > 10000)
-        return usage();
-    } else if (args.at(i) == "--plan-font" && i + 1 < args.size()) {
+        return cli::usageError(kProgram, QStringLiteral("--width takes 20 to 10000 pixels"));
+    } else if (option == "--plan-font" && hasValue) {
       bool ok = false;
       planFontSize = args.at(++i).toInt(&ok);
       if (!ok || planFontSize < 1 || planFontSize > 200)
-        return usage();
+        return cli::usageError(kProgram, QStringLiteral("--plan-font takes 1 to 200 points"));
     } else {
-      return usage();
+      return cli::usageError(kProgram, QStringLiteral("unknown or incomplete option ") + option);
     }
   }
 
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    std::fprintf(stderr, "zova-rtf: cannot open %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
-    return 2;
-  }
+  if (!file.open(QIODevice::ReadOnly))
+    return cli::failure(kProgram, path, QStringLiteral("cannot be read: ") + file.errorString());
   const QString text = decodeNotice(file.readAll());
+
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
 
   RichEdit box;
   box.setBackgroundColor(QColor(252, 241, 201));
@@ -100,11 +109,9 @@ int main(int argc, char** argv) {
     box.resize(width, 100);
     box.show();
     box.resize(width, box.requestedRect().bottom() + 4);
-    if (!box.grab().save(pngPath)) {
-      std::fprintf(stderr, "zova-rtf: cannot write %s\n", qPrintable(pngPath));
-      return 2;
-    }
-    return 0;
+    if (!box.grab().save(pngPath))
+      return cli::failure(kProgram, pngPath, QStringLiteral("cannot be written"));
+    return cli::kSuccess;
   }
   print(html ? box.document()->toHtml() : box.document()->toPlainText());
   return 0;

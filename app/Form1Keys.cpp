@@ -1,0 +1,160 @@
+// The keys of the main window, the font size, the control panel, the
+// status text, full screen and the version message.
+//
+// The monitor is run mostly without a mouse: the window sees every key
+// before the focused control does, acts on the key alone (Shift, Ctrl and
+// Alt are ignored) and consumes every key, so none reaches the day chooser
+// or the grid.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWheelEvent>
+
+#include "app/TForm1.h"
+#include "platform/MessageBox.h"
+#include "platform/PointerHider.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsValues.h"
+
+namespace {
+
+// Key codes of the window's commands, as the plan's users know them.
+enum KeyCode {
+  kEsc = 27,
+  kF10 = 121,
+  kF5 = 116,
+  kF7 = 118,
+  kNumPlus = 107,
+  kNumMinus = 109,
+  kPlus = 187,
+  kMinus = 189,
+  kPageUp = 33,
+  kPageDown = 34,
+};
+
+// The largest page font that is still painted sensibly.
+constexpr int kMaxPaintedFontSize = 200;
+
+}  // namespace
+
+// The main keyboard's plus and minus keys are the same keys shifted or not
+// ("=" and "_" on an English layout).
+int TForm1::KeyCode(const QKeyEvent& event) {
+  const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+  switch (event.key()) {
+    case Qt::Key_Escape: return kEsc;
+    case Qt::Key_F10: return kF10;
+    case Qt::Key_F5: return kF5;
+    case Qt::Key_F7: return kF7;
+    case Qt::Key_Plus: return keypad ? kNumPlus : kPlus;
+    case Qt::Key_Minus: return keypad ? kNumMinus : kMinus;
+    case Qt::Key_Equal: return kPlus;
+    case Qt::Key_Underscore: return kMinus;
+    case Qt::Key_PageUp: return kPageUp;
+    case Qt::Key_PageDown: return kPageDown;
+    default: return 0;
+  }
+}
+
+int TForm1::PageFontSize() { return qBound(1, Settings.Fontsize, kMaxPaintedFontSize); }
+
+void TForm1::FormKeyDown(int key) {
+  if (key == kEsc) close();
+  if (key == kF10) Optionen1Click();
+  if (key == kF5) ToggleSteuerpanel();
+  if (key == kF7) ForceUpdate();
+  if (key == kNumPlus) ChangeSize(1);
+  if (key == kNumMinus) ChangeSize(-1);
+  if (key == kPlus) ChangeSize(1);
+  if (key == kMinus) ChangeSize(-1);
+  if (key == kPageUp && !Settings.AutoScroll) GridPageUp();
+  if (key == kPageDown && !Settings.AutoScroll) GridPageDown();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  FormKeyDown(KeyCode(*event));
+  event->accept();  // consumed, matched or not
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return AlignPanel::eventFilter(watched, event);
+  if (event->type() == QEvent::KeyPress) {
+    // The window sees every key before the focused control does.
+    keyPressEvent(static_cast<QKeyEvent*>(event));
+    return true;
+  }
+  if (event->type() == QEvent::Wheel && widget != Grid && !Grid->isAncestorOf(widget)) {
+    // The grid pages with both wheel directions itself; over the rest of the
+    // window only the wheel turned down pages the table.
+    if (static_cast<QWheelEvent*>(event)->angleDelta().y() < 0) {
+      bool handled = false;
+      FormMouseWheelDown(handled);
+      return handled;
+    }
+  }
+  return AlignPanel::eventFilter(watched, event);
+}
+
+void TForm1::ChangeSize(int step) {
+  const qint64 size = qint64{Settings.Fontsize} + step;
+  if (size > 28 || size < 6) return;
+  Settings.Fontsize = static_cast<int>(size);
+  WriteSettings();
+  QFont pageFont = Panel1->font();
+  pageFont.setPointSize(PageFontSize());
+  Panel1->setFont(pageFont);
+  CheckHeaderPanels();
+  Panel1Resize();
+}
+
+void TForm1::applyPanelVisibility() {
+  Panel1->hide();
+  Panel5->setVisible(Settings.ShowSteuerPanel);
+  StatusBar1->setVisible(Settings.ShowStatusPanel);
+  Panel1->show();
+}
+
+void TForm1::ToggleSteuerpanel() {
+  if (Settings.AutoScroll) return;
+  Settings.ShowSteuerPanel = !Settings.ShowSteuerPanel;
+  WriteSettings();
+  applyPanelVisibility();
+}
+
+void TForm1::SetPanelText() {
+  StatusPanels[1]->setText(Settings.AutoScroll ? QStringLiteral(" Autoscroll = ON")
+                                               : QStringLiteral(" Autoscroll = OFF"));
+}
+
+// Full screen is a window without title bar and frame covering the whole
+// screen it stands on, where the idle mouse pointer is hidden. A wall screen often runs without a window manager,
+// where a full-screen request alone changes nothing: the window is
+// therefore also made frameless and given the screen's bounds itself.
+void TForm1::FullScreen(bool on) {
+  if (on == IsFullScreen) return;
+  IsFullScreen = on;
+  if (on) {
+    m_savedWindow = {windowFlags(), normalGeometry(), windowState()};
+    const QRect screenBounds = (screen() ? screen() : QGuiApplication::primaryScreen())->geometry();
+    setWindowFlags(m_savedWindow.flags | Qt::FramelessWindowHint);  // hides the window
+    setGeometry(screenBounds);
+    showFullScreen();
+    setGeometry(screenBounds);
+  } else {
+    setWindowFlags(m_savedWindow.flags);  // hides the window
+    setWindowState(Qt::WindowNoState);
+    setGeometry(m_savedWindow.geometry);
+    if (m_savedWindow.state.testFlag(Qt::WindowMaximized))
+      showMaximized();
+    else
+      showNormal();
+  }
+  raise();
+  activateWindow();
+  m_pointerHider->setActive(on);
+}
+
+void TForm1::SpeedButton2Click() {
+  msgbox::show(QStringLiteral("Versionsinformation:\n\nVersion = 1.0.15\nDatum = 16.11.2011"));
+}

@@ -1,0 +1,121 @@
+// LocalCopy keeps a private copy of one database file current, in the
+// background, so that reading the plan never waits for the file share.
+//
+// Each attempt runs in a worker process of the keeper's own (the only one
+// that touches the share) under the deadline; the caller's thread waits in
+// its event loop, never on the file. An attempt copies the file only when
+// it is a complete export (db::engine::copyCompleteExport), so a copy is
+// never half written; an attempt that finds the content unchanged writes
+// nothing. Copies are versioned files in the private folder (PrivateFile.h):
+// the newest complete copy is taken over by adopt(), and a copy stays on disk
+// while a connection reads it, until it is neither adopted nor open.
+//
+// Read connections (Mode=Read) whose Data Source is the keeper's source read
+// the adopted copy: open() takes no snapshot and starts no process, and fails
+// with the keeper's last error when the latest attempt found the file
+// unreachable or no copy has been adopted yet. An Incomplete latest attempt
+// does not make open() fail (the adopted copy is whole); the keeper tries
+// again by itself after kRetryAfterIncompleteMs.
+//
+// Typical use on the user-interface thread: at start refreshAndWait() and
+// adopt(); for each poll refresh(), and when refreshed() comes, adopt() and
+// read. Not thread-safe; everything happens on the thread that owns it.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "db/PrivateFile.h"
+#include "db/WorkerProcess.h"
+
+class QSocketNotifier;
+
+namespace db {
+
+class LocalCopy : public QObject {
+  Q_OBJECT
+
+ public:
+  // The outcome of the latest attempt.
+  enum class State {
+    None,         // no attempt since the source was set
+    Current,      // the newest complete copy is the file's content now
+    Incomplete,   // the file is being written or is not whole; a retry follows by itself
+    Unreachable,  // the file, its folder or the share did not answer (or the worker failed)
+  };
+
+  // How long after an Incomplete outcome the keeper tries again.
+  static constexpr int kRetryAfterIncompleteMs = 3000;
+
+  explicit LocalCopy(QObject* parent = nullptr);
+  // Ends a running attempt (its worker is killed, not waited for) and lets go
+  // of the copies; copies still open in connections go when those close.
+  ~LocalCopy() override;
+
+  // The real database file. A new source ends a running attempt, drops the
+  // old copies (state None) and makes this keeper the one read connections
+  // to `file` use; the same source again changes nothing.
+  void setSource(const QString& file);
+  QString source() const { return m_source; }
+
+  // Starts one attempt in the background unless one runs; refreshed() follows
+  // when it has ended (also when it could not even start).
+  void refresh();
+  // One attempt, waiting up to the deadline (for the first load at start).
+  // When an attempt runs already, waits for that one instead. Returns the
+  // state; refreshed() is emitted only for attempts that ran in the background.
+  State refreshAndWait();
+  bool isRefreshing() const { return m_attemptCopy != nullptr; }
+
+  State state() const { return m_state; }
+  // Why the latest attempt was Incomplete or Unreachable (names the file).
+  QString lastError() const { return m_lastError; }
+
+  // True when a complete copy newer than the adopted one is waiting.
+  bool hasNewerCopy() const { return m_newest && m_newest != m_adopted; }
+  // The newest complete copy becomes the one read connections open; true when
+  // that changed the adopted copy.
+  bool adopt();
+  // The adopted copy's path, empty when none.
+  QString adoptedFile() const { return m_adopted ? m_adopted->path() : QString(); }
+
+  // The adopted copy for a read connection to hold while it is open; throws
+  // db::Error (the last error) when the latest attempt found the file
+  // unreachable, or when no copy has been adopted.
+  SharedFile readableCopy() const;
+
+  // The keeper whose source is `dataSource`, or nullptr.
+  static LocalCopy* keeperFor(const QString& dataSource);
+
+ signals:
+  // After every attempt in the background, whatever its outcome; also after
+  // the keeper's own retries.
+  void refreshed();
+
+ private:
+  bool beginAttempt();
+  void answerArrived();
+  void deadlinePassed();
+  void timeOut(bool announce);
+  void stopWatching();
+  void endAttempt(State state, const QString& message, bool announce);
+  void takeOutcome(bool announce);
+  void abandonAttempt();
+
+  QString m_source;
+  WorkerProcess m_worker;
+  State m_state = State::None;
+  QString m_lastError;
+  QByteArray m_newestHash;
+  SharedFile m_newest;
+  SharedFile m_adopted;
+  std::shared_ptr<PrivateFile> m_attemptCopy;  // the file the running attempt may write
+  QSocketNotifier* m_answerNotifier = nullptr;
+  QTimer m_deadline;
+  QTimer m_retry;
+  QElapsedTimer m_attemptClock;
+};
+
+}  // namespace db

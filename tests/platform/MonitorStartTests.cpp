@@ -1,0 +1,99 @@
+// The monitor program's start: a second monitor on one settings folder ends
+// at once and writes nothing; a missing database worker is reported.
+#include "ProgramRun.h"
+#include "platform/InstanceLock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every file below `root` with its size, time and content hash.
+QStringList snapshot(const QString& root) {
+  QStringList result;
+  QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QFileInfo info(it.next());
+    QByteArray hash;
+    QFile file(info.filePath());
+    if (info.isFile() && file.open(QIODevice::ReadOnly))
+      hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
+    result << QStringLiteral("%1 %2 %3 %4")
+                  .arg(info.filePath())
+                  .arg(info.size())
+                  .arg(info.lastModified().toMSecsSinceEpoch())
+                  .arg(QString::fromLatin1(hash));
+  }
+  result.sort();
+  return result;
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QThread::msleep(50);
+  }
+  return true;
+}
+
+QProcessEnvironment monitorEnvironment(const QString& configHome) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_CONFIG_HOME", configHome);
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  return environment;
+}
+
+}  // namespace
+
+TEST(MonitorInstances, SecondStartOnOneSettingsFolder_EndsAtOnceAndWritesNothing) {
+  QTemporaryDir configHome;
+  const QProcessEnvironment environment = monitorEnvironment(configHome.path());
+  QProcess first;
+  first.setProcessEnvironment(environment);
+  first.start(ZOVA_MONITOR_EXE, {});
+  ASSERT_TRUE(first.waitForStarted());
+  const QString settingsFolder = configHome.path() + "/Kelvaro/Zova-Monitor/";
+  ASSERT_TRUE(waitFor([&] { return InstanceLock(settingsFolder).state() == InstanceLock::State::HeldByOther; }, 20000));
+  const QStringList before = snapshot(configHome.path());
+
+  const ProgramRun second = runProgram(ZOVA_MONITOR_EXE, {}, environment, 10000);
+
+  EXPECT_TRUE(second.finished);
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_EQ(second.err.count('\n'), 1) << second.err.toStdString();
+  EXPECT_TRUE(second.err.contains(settingsFolder + "Zova-Monitor.ini")) << second.err.toStdString();
+  EXPECT_EQ(snapshot(configHome.path()), before);
+  EXPECT_EQ(first.state(), QProcess::Running);
+  first.kill();
+  first.waitForFinished();
+}
+
+TEST(MonitorStart, MissingWorker_IsReportedInTheDbLog) {
+  QTemporaryDir dir;
+  const QString alone = dir.filePath("zova-monitor");  // copied without its worker
+  ASSERT_TRUE(QFile::copy(ZOVA_MONITOR_EXE, alone));
+  QProcessEnvironment environment = monitorEnvironment(dir.filePath("config"));
+  environment.insert("QT_LOGGING_RULES", "zova.db=true");
+  QProcess monitor;
+  monitor.setProcessEnvironment(environment);
+  monitor.start(alone, {});
+  ASSERT_TRUE(monitor.waitForStarted());
+  QByteArray log;
+  waitFor([&] {
+    monitor.waitForReadyRead(100);
+    log += monitor.readAllStandardError();
+    return log.contains("zova-db-worker");
+  }, 20000);
+  monitor.kill();
+  monitor.waitForFinished();
+  EXPECT_TRUE(log.contains(QFile::encodeName(dir.filePath("zova-db-worker")) + "\" is missing")) << log.toStdString();
+}
