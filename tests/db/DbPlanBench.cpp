@@ -5,7 +5,8 @@
 //                              where Datum = N;") as the worker reads them,
 //                              on a 60-day, 5 000-row plan and on a 500-day
 //                              plan of 20 rows a day; against decoding every
-//                              row first and filtering after, as before
+//                              row first and filtering after, as before;
+//                              and the whole-file check of a new export
 //   DbPlanBench export [VERSIONS]
 //                              time from the end of an export to its copy
 //                              (real 2 s quiet time), for a writer renaming
@@ -29,6 +30,7 @@
 #include "DbFixtures.h"
 #include "db/CompleteExport.h"
 #include "db/Evaluator.h"
+#include "db/JetStructure.h"
 #include "db/MdbTable.h"
 #include "db/SqlParser.h"
 #include "jet/JetWriter.h"
@@ -106,6 +108,7 @@ void benchQuery(const QString& folder, int days, int rowsPerDay, int runs) {
     db::engine::MdbTable table(database, QStringLiteral("TStatTextAula"));
     db::engine::readTable(table);
   });
+  const double wholeCheck = medianMs(qMax(1, runs / 5), [&] { db::engine::checkWholeDatabase(path); });
   const QString worker = dbtest::siblingProgram(QStringLiteral("zova-db-worker"));
   const double workerRun = medianMs(qMax(1, runs / 5), [&] {
     QProcess process;
@@ -118,6 +121,7 @@ void benchQuery(const QString& folder, int days, int rowsPerDay, int runs) {
   std::printf("  every row decoded, then filtered (before):      %7.2f ms  (%.1fx)\n", decodeAll, decodeAll / pushedDown);
   std::printf("  day records, SELECT * FROM TStatTextAula:       %7.2f ms\n", dayRecords);
   std::printf("  one worker process per query (start included):  %7.2f ms\n", workerRun);
+  std::printf("  whole-file check of a new export (every table):  %7.2f ms\n", wholeCheck);
 }
 
 // Writes `bytes` over the file in place in 32 KiB chunks, 0.5 s apart.
