@@ -1,37 +1,222 @@
 // Copying an export once it is complete.
+//
+// An attempt reads the whole file, and when its content is new, checks that
+// no program holds it open, writes it beside the copy and reads that as a
+// whole database; then it waits the quiet time, reads the file again and
+// publishes the copy (by renaming it over the old one) only when size, time
+// stamp and content hash are still the same. A time stamp alone is not
+// trusted: on a CIFS share another client's writes can show their time
+// late, and an in-place rewrite keeps the size.
 #include "db/CompleteExport.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QThread>
+#include <cstdio>
+#include <optional>
 
 #include "db/Database.h"
-#include "db/JetFile.h"
+#include "db/JetStructure.h"
 
 namespace db::engine {
 
-CopyResult copyCompleteExport(const QString& path, const QString& copyPath, const QByteArray& previousHash) {
-  CopyResult result;
+namespace {
+
+// How long size, time stamp and content must stay the same before an
+// export counts as complete.
+constexpr int kQuietMs = 2000;
+// A lock file beside a database unchanged this long was left behind by a
+// program that crashed; it no longer means the file is being written.
+constexpr qint64 kStaleLockMs = 30000;
+// Tests shorten the quiet time through this variable (milliseconds, below
+// kQuietMs; anything else keeps kQuietMs).
+constexpr char kQuietTimeVariable[] = "ZOVA_TEST_EXPORT_QUIET_MS";
+
+int quietMs() {
+  bool ok = false;
+  const int value = qEnvironmentVariableIntValue(kQuietTimeVariable, &ok);
+  return ok && value >= 0 && value < kQuietMs ? value : kQuietMs;
+}
+
+struct FileState {
+  qint64 size = -1;
+  QDateTime modified;
+  bool operator==(const FileState&) const = default;
+};
+
+FileState stateOf(const QString& path) {
+  QFileInfo info(path);
+  info.setCaching(false);
+  if (!info.exists()) return {};
+  return {info.size(), info.lastModified()};
+}
+
+// Size and time stamp are looked at this often during the quiet time, so
+// that an attempt on a file still being written ends early and the next one
+// can start soon after the writer ends.
+constexpr int kQuietStepMs = 250;
+
+// Waits `quietMs`; false as soon as the file's size or time stamp differs
+// from `state`.
+bool staysQuiet(const QString& path, const FileState& state, int quietMs) {
+  for (int waited = 0; waited < quietMs; waited += kQuietStepMs) {
+    QThread::msleep(static_cast<unsigned long>(qMin(kQuietStepMs, quietMs - waited)));
+    if (!(stateOf(path) == state)) return false;
+  }
+  return true;
+}
+
+// One reading of the whole file.
+struct Reading {
+  QByteArray content;
+  QByteArray hash;
+  FileState state;
+  bool steady = false;  // size and time stamp the same before and after, and every byte read
+};
+
+CopyResult result(CopyResult::Kind kind, const QString& message, const QByteArray& hash = {}) {
+  CopyResult outcome;
+  outcome.kind = kind;
+  outcome.message = message;
+  outcome.hash = hash;
+  return outcome;
+}
+
+// Reads the file into *reading; the Unreachable result when the file, its
+// folder or its content cannot be reached.
+std::optional<CopyResult> readExport(const QString& path, Reading* reading) {
+  const QFileInfo info(path);
+  if (!info.exists()) {
+    if (!info.dir().exists())
+      return result(CopyResult::Kind::Unreachable,
+                    QStringLiteral("The folder %1 of database file %2 does not exist").arg(info.path(), path));
+    return result(CopyResult::Kind::Unreachable, QStringLiteral("Database file %1 does not exist").arg(path));
+  }
+  // Opening a FIFO or a device would block or never end.
+  if (!info.isFile())
+    return result(CopyResult::Kind::Unreachable, QStringLiteral("Database file %1 is not a file").arg(path));
+  const FileState before = stateOf(path);
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return result(CopyResult::Kind::Unreachable,
+                  QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
+  reading->content = file.readAll();
+  if (file.error() != QFileDevice::NoError)
+    return result(CopyResult::Kind::Unreachable,
+                  QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
+  file.close();
+  reading->state = stateOf(path);
+  reading->steady = before == reading->state && reading->content.size() == reading->state.size;
+  reading->hash = QCryptographicHash::hash(reading->content, QCryptographicHash::Sha256);
+  return std::nullopt;
+}
+
+// The lock file Jet keeps beside the database while a program has it open
+// (<name>.ldb, or <name>.laccdb for ACE, in any letter case), unless the
+// database has not changed for kStaleLockMs; empty when there is none.
+QString blockingLockFile(const QString& path, const FileState& state) {
+  const QFileInfo info(path);
+  const QString base = info.completeBaseName();
+  const QDir folder = info.dir();
+  QString lock;
+  for (const QString& entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    if (entry.compare(base + QLatin1String(".ldb"), Qt::CaseInsensitive) == 0 ||
+        entry.compare(base + QLatin1String(".laccdb"), Qt::CaseInsensitive) == 0)
+      lock = folder.filePath(entry);
+  }
+  if (lock.isEmpty()) return {};
+  const qint64 unchangedMs = state.modified.msecsTo(QDateTime::currentDateTime());
+  return unchangedMs >= kStaleLockMs ? QString() : lock;
+}
+
+// The copy being made: a file beside the copy path that replaces it only
+// when published, and is removed otherwise.
+class PendingCopy {
+ public:
+  explicit PendingCopy(const QString& copyPath)
+      : m_copyPath(copyPath), m_file(copyPath + QStringLiteral(".part-XXXXXX")) {}
+  ~PendingCopy() {
+    if (!m_published && !m_file.fileName().isEmpty()) QFile::remove(m_file.fileName());
+  }
+  PendingCopy(const PendingCopy&) = delete;
+  PendingCopy& operator=(const PendingCopy&) = delete;
+
+  // Writes the content; false with errorString() on failure.
+  bool write(const QByteArray& content) {
+    m_file.setAutoRemove(false);
+    if (!m_file.open() || m_file.write(content) != content.size() || !m_file.flush()) return false;
+    m_file.close();
+    return true;
+  }
+  // Renames the written file over the copy path (one step: a reader of the
+  // copy sees the old or the new copy, never a part of it).
+  bool publish() {
+    m_published = std::rename(QFile::encodeName(m_file.fileName()).constData(),
+                              QFile::encodeName(m_copyPath).constData()) == 0;
+    return m_published;
+  }
+  QString path() const { return m_file.fileName(); }
+  QString errorString() const { return m_file.errorString(); }
+
+ private:
+  QString m_copyPath;
+  QTemporaryFile m_file;
+  bool m_published = false;
+};
+
+CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByteArray& previousHash) {
+  using Kind = CopyResult::Kind;
+  Reading first;
+  if (const auto failed = readExport(path, &first)) return *failed;
+  if (!first.steady)
+    return result(Kind::Incomplete, QStringLiteral("Database file %1 is being written (it changed while it was read)").arg(path));
+  if (!previousHash.isEmpty() && first.hash == previousHash) return result(Kind::Unchanged, {}, first.hash);
+  if (first.content.isEmpty()) return result(Kind::Incomplete, QStringLiteral("Database file %1 is empty").arg(path));
+  const auto locked = [&](const FileState& state) -> std::optional<CopyResult> {
+    const QString lock = blockingLockFile(path, state);
+    if (lock.isEmpty()) return std::nullopt;
+    return result(Kind::Incomplete,
+                  QStringLiteral("Database file %1 is open in another program (lock file %2)").arg(path, lock));
+  };
+  if (const auto busy = locked(first.state)) return *busy;
+
+  PendingCopy copy(copyPath);
+  if (!copy.write(first.content))
+    return result(Kind::Unreachable, QStringLiteral("Cannot write the copy %1 of %2: %3").arg(copyPath, path, copy.errorString()));
   try {
-    checkJetFile(path);
-    takeSnapshot(path, copyPath);
+    checkWholeDatabase(copy.path());
   } catch (const db::Error& error) {
-    result.kind = CopyResult::Kind::Unreachable;
-    result.message = error.message();
-    return result;
+    return result(Kind::Incomplete, error.message().replace(copy.path(), path));
   }
+
+  const int quiet = quietMs();
+  if (!staysQuiet(path, first.state, quiet))
+    return result(Kind::Incomplete,
+                  QStringLiteral("Database file %1 is being written (it changed within %2 ms)").arg(path).arg(quiet));
+  Reading second;
+  if (const auto failed = readExport(path, &second)) return *failed;
+  if (!second.steady || !(second.state == first.state) || second.hash != first.hash)
+    return result(Kind::Incomplete,
+                  QStringLiteral("Database file %1 is being written (it changed within %2 ms)").arg(path).arg(quiet));
+  if (const auto busy = locked(second.state)) return *busy;
+  if (!copy.publish())
+    return result(Kind::Unreachable, QStringLiteral("Cannot replace the copy %1 of %2").arg(copyPath, path));
+  return result(Kind::Copied, {}, first.hash);
+}
+
+}  // namespace
+
+CopyResult copyCompleteExport(const QString& path, const QString& copyPath, const QByteArray& previousHash) {
   try {
-    checkJetFile(copyPath);  // the version copied may differ from the one checked
-  } catch (const db::Error&) {
-    result.kind = CopyResult::Kind::Incomplete;
-    result.message = QStringLiteral("%1 is not a Jet (Access) database").arg(path);
-    return result;
+    return attemptCopy(path, copyPath, previousHash);
+  } catch (const std::exception& error) {
+    return result(CopyResult::Kind::Incomplete,
+                  QStringLiteral("Database file %1 could not be checked: %2").arg(path, QString::fromLocal8Bit(error.what())));
   }
-  QFile copy(copyPath);
-  if (copy.open(QIODevice::ReadOnly))
-    result.hash = QCryptographicHash::hash(copy.readAll(), QCryptographicHash::Sha256);
-  result.kind = !previousHash.isEmpty() && result.hash == previousHash ? CopyResult::Kind::Unchanged
-                                                                       : CopyResult::Kind::Copied;
-  return result;
 }
 
 }  // namespace db::engine

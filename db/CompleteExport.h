@@ -15,17 +15,21 @@ struct CopyResult {
     Copied,       // a complete export was copied to the copy path
     Unchanged,    // the file holds the content already copied (previousHash); nothing written
     Incomplete,   // the file is being written or does not pass as whole; try again soon
-    Unreachable,  // the file or its folder is missing or cannot be read
+    Unreachable,  // the file or its folder is missing or cannot be read, or the copy cannot be written
   };
   Kind kind = Kind::Unreachable;
   QString message;  // why, for Incomplete and Unreachable (names the file)
   QByteArray hash;  // content hash of the file copied or found unchanged
 };
 
-// Copies `path` to `copyPath` (replacing it) when it is a complete export.
-// `previousHash` is the hash of the last copy taken of this file, or empty;
-// when the file's content still has that hash the result is Unchanged and
-// nothing is written. Never throws.
+// Copies `path` to `copyPath` (replacing it in one step) when it is a
+// complete export: its size, time stamp and content hash stay the same for
+// the quiet time (2 s), no program holds it open (a Jet lock file beside it
+// that is younger than 30 s of the database's rest), and it reads as a whole
+// database (see checkWholeDatabase). `previousHash` is the hash of the last
+// copy taken of this file, or empty; when the file's content still has that
+// hash the result is Unchanged at once and nothing is written. Blocks for
+// the quiet time plus two reads of the file. Never throws.
 CopyResult copyCompleteExport(const QString& path, const QString& copyPath, const QByteArray& previousHash);
 
 }  // namespace db::engine

@@ -49,9 +49,10 @@ const char* opName(sql::CompareOp op) {
   return "?";
 }
 
-Field operandValue(const sql::Operand& operand, const ResultTable& table, const ResultRow& row) {
+Field operandValue(const sql::Operand& operand, const ResultRow& row,
+                   const std::function<int(const QString&)>& columnOf) {
   if (!operand.isColumn) return literalField(operand.literal);
-  const int index = table.columnIndex(operand.column);
+  const int index = columnOf(operand.column);
   if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist").arg(operand.column));
   Q_ASSERT(index < row.size());
   return row[index];
@@ -133,15 +134,20 @@ Field literalField(const sql::Literal& literal) {
 }
 
 bool rowMatches(const sql::Condition& condition, const ResultTable& table, const ResultRow& row) {
+  return rowMatches(condition, row, [&](const QString& column) { return table.columnIndex(column); });
+}
+
+bool rowMatches(const sql::Condition& condition, const ResultRow& row,
+                const std::function<int(const QString&)>& columnOf) {
   switch (condition.kind) {
     case sql::Condition::Kind::And:
-      return rowMatches(*condition.a, table, row) && rowMatches(*condition.b, table, row);
+      return rowMatches(*condition.a, row, columnOf) && rowMatches(*condition.b, row, columnOf);
     case sql::Condition::Kind::Or:
-      return rowMatches(*condition.a, table, row) || rowMatches(*condition.b, table, row);
+      return rowMatches(*condition.a, row, columnOf) || rowMatches(*condition.b, row, columnOf);
     case sql::Condition::Kind::Compare: break;
   }
-  const Field left = operandValue(condition.left, table, row);
-  const Field right = operandValue(condition.right, table, row);
+  const Field left = operandValue(condition.left, row, columnOf);
+  const Field right = operandValue(condition.right, row, columnOf);
   std::optional<int> order;
   try {
     order = compareValues(left, right);

@@ -9,6 +9,7 @@
 // accented letters beside their base letters.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "db/ResultTable.h"
@@ -33,6 +34,13 @@ Field literalField(const sql::Literal& literal);
 // True when the row satisfies the condition; throws db::Error naming a
 // column the table does not have.
 bool rowMatches(const sql::Condition& condition, const ResultTable& table, const ResultRow& row);
+
+// The same test with the columns looked up by `columnOf` (the row index of
+// a column named in the condition, or -1 when the table has none, which
+// throws db::Error naming it). Only the columns the condition names are read
+// from the row.
+bool rowMatches(const sql::Condition& condition, const ResultRow& row,
+                const std::function<int(const QString&)>& columnOf);
 
 // Keeps the rows that satisfy WHERE and orders them by ORDER BY.
 void applySelect(const sql::SelectStatement& select, ResultTable& table);

@@ -1,5 +1,6 @@
-// Recognising a Jet database file by its header page, and taking the
-// private snapshot that reading works on.
+// Recognising a Jet database file by its header page, and a plain
+// consistent copy of a file (for tools; the copy the monitor reads is taken
+// by copyCompleteExport, which also waits for a complete export).
 //
 // A Jet file starts with 00 01 00 00 and "Standard Jet DB" (Jet 3 and Jet 4,
 // told apart by the version byte at offset 0x14) or "Standard ACE DB"

@@ -3,27 +3,58 @@
 
 #include <QFile>
 #include <QSet>
+#include <QVarLengthArray>
 #include <QtEndian>
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <mdbtools.h>
+#include <optional>
+#include <sys/stat.h>
+#include <tuple>
+
+#include "db/Evaluator.h"
+#include "db/JetUsageMap.h"
+#include "db/RowFilter.h"
 
 namespace db::engine {
 
 namespace {
 
 constexpr int kOffsetMask = 0x1fff;
+// libmdb passes over rows whose offset carries this flag (deleted rows);
+// rows with only the other flag bit are read as they are found.
+constexpr quint16 kPassedOverFlag = 0x4000;
+constexpr quint16 kRowFlags = 0xc000;
 constexpr int kMemoHeader = MDB_MEMO_OVERHEAD;
 // No plan notice comes near this; a larger length is a damaged header.
 constexpr quint32 kMaxMemoBytes = 256u << 20;
+constexpr unsigned char kDataPageType = 0x01;
+constexpr int kPageOwnerOffset = 4;  // data pages: the table's definition page; long-value pages: "LVAL"
+constexpr unsigned int kCatalogDefinitionPage = 2;
 
 MdbHandle* mdbOf(const MdbDatabase& database) { return static_cast<MdbHandle*>(database.handle()); }
 
 quint32 le32(const void* p) { return qFromLittleEndian<quint32>(p); }
+quint16 le16(const void* p) { return qFromLittleEndian<quint16>(p); }
+
+MdbColumn* columnAt(MdbTableDef* table, int i) {
+  return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+}
 
 [[noreturn]] void damaged(const MdbTable& table, const QString& what) {
   throw db::Error(QStringLiteral("Table %1 in %2 is damaged: %3")
                       .arg(table.name(), table.database().path(), what));
+}
+
+// Where the rows of a data or long-value page may start: after its row
+// offset table. Precondition: the table fits the page.
+int rowAreaStart(MdbHandle* mdb, unsigned int rowsOnPage) {
+  return mdb->fmt->row_count_offset + 2 + int(rowsOnPage) * 2;
+}
+
+bool rowTableFits(MdbHandle* mdb, unsigned int rowsOnPage) {
+  return rowAreaStart(mdb, rowsOnPage) <= mdb->fmt->pg_size;
 }
 
 ColumnKind kindOf(int type) {
@@ -79,77 +110,78 @@ QString decodeText(MdbHandle* mdb, const unsigned char* src, size_t length) {
   return QString::fromUtf8(utf8.constData(), qMax(0, n));
 }
 
+// The bytes of the long-value row `pageRow` (page in the upper three bytes,
+// row in the lowest), checked to be a live row of a long-value page inside
+// the file. They lie in libmdb's second page buffer until its next use.
+QByteArray longValueRow(const MdbTable& table, MdbHandle* mdb, quint32 pageRow) {
+  const quint32 page = pageRow >> 8;
+  const unsigned int row = pageRow & 0xff;
+  const QString where = QStringLiteral("memo row %1 on page %2").arg(row).arg(page);
+  if (page == 0 || page >= table.database().pageCount()) damaged(table, where + QStringLiteral(" lies outside the file"));
+  void* buffer = nullptr;
+  int start = 0;
+  size_t length = 0;
+  if (mdb_find_pg_row(mdb, static_cast<int>(pageRow), &buffer, &start, &length) != 0)
+    damaged(table, where + QStringLiteral(" lies outside its page"));
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  if (bytes[0] != kDataPageType || std::memcmp(bytes + kPageOwnerOffset, "LVAL", 4) != 0)
+    damaged(table, where + QStringLiteral(": the page is not a long-value page"));
+  const unsigned int rows = le16(bytes + mdb->fmt->row_count_offset);
+  if (row >= rows || !rowTableFits(mdb, rows)) damaged(table, where + QStringLiteral(" is not on the page"));
+  if (le16(bytes + mdb->fmt->row_count_offset + 2 + row * 2) & kRowFlags)
+    damaged(table, where + QStringLiteral(" is deleted"));
+  if (start < rowAreaStart(mdb, rows)) damaged(table, where + QStringLiteral(" overlaps the page header"));
+  return QByteArray(reinterpret_cast<const char*>(bytes + start), static_cast<qsizetype>(length));
+}
+
 // The bytes of a memo: inline in the row, in one LVAL row, or in a chain of them.
-QByteArray memoBytes(const MdbTable& table, MdbHandle* mdb, const unsigned char* field, size_t size) {
-  if (size < static_cast<size_t>(kMemoHeader)) return {};
+QByteArray memoBytes(const MdbTable& table, MdbHandle* mdb, const QString& column, const unsigned char* field,
+                     size_t size) {
+  if (size < static_cast<size_t>(kMemoHeader)) damaged(table, QStringLiteral("memo %1 is cut short").arg(column));
   const quint32 header = le32(field);
   const quint32 length = header & 0x3fffffff;
   if (header & 0x80000000) return QByteArray(reinterpret_cast<const char*>(field + kMemoHeader), size - kMemoHeader);
-  if (length > kMaxMemoBytes) damaged(table, QStringLiteral("memo length %1").arg(length));
+  const quint64 fileBytes = quint64(table.database().pageCount()) * quint64(mdb->fmt->pg_size);
+  if (length > kMaxMemoBytes || length > fileBytes)
+    damaged(table, QStringLiteral("memo %1 claims %2 bytes").arg(column).arg(length));
   quint32 pageRow = le32(field + 4);
-  void* buf = nullptr;
-  int start = 0;
-  size_t len = 0;
   if (header & 0x40000000) {
-    if (mdb_find_pg_row(mdb, pageRow, &buf, &start, &len) != 0) damaged(table, QStringLiteral("memo page missing"));
-    return QByteArray(static_cast<const char*>(buf) + start, static_cast<int>(qMin<size_t>(len, length)));
+    const QByteArray bytes = longValueRow(table, mdb, pageRow);
+    if (quint32(bytes.size()) < length)
+      damaged(table, QStringLiteral("memo %1 has %2 of its %3 bytes").arg(column).arg(bytes.size()).arg(length));
+    return bytes.left(static_cast<qsizetype>(length));
   }
-  if (header & 0xc0000000) damaged(table, QStringLiteral("memo flags"));
   QByteArray bytes;
   QSet<quint32> visited;
-  while (pageRow != 0 && static_cast<quint32>(bytes.size()) < length) {
-    if (visited.contains(pageRow)) damaged(table, QStringLiteral("memo pages form a loop"));
+  while (static_cast<quint32>(bytes.size()) < length) {
+    if (pageRow == 0)
+      damaged(table, QStringLiteral("memo %1 ends after %2 of its %3 bytes").arg(column).arg(bytes.size()).arg(length));
+    if (visited.contains(pageRow)) damaged(table, QStringLiteral("memo %1: its pages form a loop").arg(column));
     visited.insert(pageRow);
-    if (mdb_find_pg_row(mdb, pageRow, &buf, &start, &len) != 0 || len < 4)
-      damaged(table, QStringLiteral("memo page missing"));
-    const unsigned char* row = static_cast<const unsigned char*>(buf) + start;
-    bytes.append(reinterpret_cast<const char*>(row + 4), static_cast<int>(len - 4));
-    pageRow = le32(row);
+    const QByteArray piece = longValueRow(table, mdb, pageRow);
+    if (piece.size() < 4) damaged(table, QStringLiteral("memo %1: a piece is cut short").arg(column));
+    bytes.append(piece.constData() + 4, piece.size() - 4);
+    pageRow = le32(piece.constData());
   }
-  return bytes.left(static_cast<int>(length));
-}
-
-Field decodeField(const MdbTable& table, MdbHandle* mdb, MdbColumn* column, const MdbField& field) {
-  if (column->col_type == MDB_BOOL) return booleanField(!field.is_null);  // kept in the null mask
-  if (field.is_null) return nullField();
-  const auto* p = static_cast<const unsigned char*>(field.value);
-  const size_t size = static_cast<size_t>(field.siz);
-  auto need = [&](size_t bytes) {
-    if (size < bytes) damaged(table, QStringLiteral("column %1 is too short").arg(QString::fromUtf8(column->name)));
-  };
-  switch (column->col_type) {
-    case MDB_BYTE: need(1); return integerField(p[0]);
-    case MDB_INT: need(2); return integerField(qFromLittleEndian<qint16>(p));
-    case MDB_LONGINT: need(4); return integerField(qFromLittleEndian<qint32>(p));
-    case MDB_FLOAT: need(4); return doubleField(std::bit_cast<float>(qFromLittleEndian<quint32>(p)));
-    case MDB_DOUBLE: need(8); return doubleField(std::bit_cast<double>(qFromLittleEndian<quint64>(p)));
-    case MDB_DATETIME: need(8); return dateTimeField(std::bit_cast<double>(qFromLittleEndian<quint64>(p)));
-    case MDB_MONEY: need(8); return doubleField(qFromLittleEndian<qint64>(p) / 10000.0);
-    case MDB_TEXT: return textField(decodeText(mdb, p, size));
-    case MDB_MEMO: {
-      const QByteArray bytes = memoBytes(table, mdb, p, size);
-      return textField(decodeText(mdb, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size()));
-    }
-    case MDB_OLE:
-    case MDB_BINARY: return nullField();  // binary data has no text form
-    default: {
-      // Replication IDs, decimals: libmdb's own text form.
-      char* text = mdb_col_to_string(mdb, mdb->pg_buf, field.start, column->col_type, field.siz);
-      const QString value = text ? QString::fromUtf8(text) : QString();
-      g_free(text);
-      return textField(value);
-    }
-  }
+  return bytes.left(static_cast<qsizetype>(length));
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- database
 
 MdbDatabase::MdbDatabase(const QString& path, bool writable) : m_path(path) {
   const QByteArray name = QFile::encodeName(path);
   m_handle = mdb_open(name.constData(), writable ? MDB_WRITABLE : MDB_NOFLAGS);
   if (!m_handle) throw db::Error(QStringLiteral("%1 cannot be opened as a Jet database").arg(path));
-  if (!mdb_read_catalog(mdbOf(*this), MDB_TABLE)) {
-    mdb_close(mdbOf(*this));
+  MdbHandle* mdb = mdbOf(*this);
+  struct stat status {};
+  if (::fstat(fileno(mdb->f->stream), &status) == 0 && status.st_size > 0)
+    m_pageCount = static_cast<quint32>(qMin<quint64>(quint64(status.st_size) / quint64(mdb->fmt->pg_size), 0xffffffffu));
+  // Every catalog entry, not only tables, so that their number can be
+  // compared with the catalog's definition.
+  if (!mdb_read_catalog(mdb, MDB_ANY)) {
+    mdb_close(mdb);
     m_handle = nullptr;
     throw db::Error(QStringLiteral("%1 has no readable table catalog").arg(path));
   }
@@ -162,6 +194,7 @@ MdbDatabase::~MdbDatabase() {
 bool MdbDatabase::isJet3() const { return IS_JET3(mdbOf(*this)); }
 
 QStringList MdbDatabase::tableNames() const {
+  checkCatalogWhole();
   MdbHandle* mdb = mdbOf(*this);
   QStringList names;
   for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
@@ -171,6 +204,20 @@ QStringList MdbDatabase::tableNames() const {
   }
   return names;
 }
+
+void MdbDatabase::checkCatalogWhole() const {
+  MdbHandle* mdb = mdbOf(*this);
+  if (kCatalogDefinitionPage >= m_pageCount || mdb_read_pg(mdb, kCatalogDefinitionPage) != mdb->fmt->pg_size)
+    throw db::Error(QStringLiteral("%1 is cut short: its table catalog is missing").arg(m_path));
+  const quint32 defined = le32(mdb->pg_buf + mdb->fmt->tab_num_rows_offset);
+  if (defined != mdb->num_catalog)
+    throw db::Error(QStringLiteral("%1 is cut short or damaged: its table catalog has %2 of %3 entries")
+                        .arg(m_path)
+                        .arg(mdb->num_catalog)
+                        .arg(defined));
+}
+
+// ---------------------------------------------------------------- table
 
 MdbTable::MdbTable(MdbDatabase& database, const QString& name, bool withIndexes) : m_database(database) {
   MdbHandle* mdb = mdbOf(database);
@@ -183,14 +230,21 @@ MdbTable::MdbTable(MdbDatabase& database, const QString& name, bool withIndexes)
   }
   if (!found) throw db::Error(QStringLiteral("Table %1 does not exist in %2").arg(name, database.path()));
   m_name = QString::fromUtf8(found->object_name);
+  if (found->table_pg >= database.pageCount())
+    damaged(*this, QStringLiteral("its definition page %1 lies beyond the end of the file").arg(found->table_pg));
   m_table = mdb_read_table(found);
-  if (!m_table || !mdb_read_columns(m_table))
-    throw db::Error(QStringLiteral("Table %1 in %2 cannot be read").arg(m_name, database.path()));
+  try {
+    checkDefinition();
+  } catch (...) {
+    mdb_free_tabledef(m_table);
+    m_table = nullptr;
+    throw;
+  }
   // libmdb 1.0 leaves table->indices empty until asked; its update code
   // reads it, so a table meant for writing has to load it.
   if (withIndexes) mdb_read_indices(m_table);
   for (unsigned int i = 0; i < m_table->num_cols; ++i) {
-    auto* column = static_cast<MdbColumn*>(g_ptr_array_index(m_table->columns, i));
+    MdbColumn* column = columnAt(m_table, int(i));
     ColumnInfo info;
     info.name = QString::fromUtf8(column->name);
     info.kind = kindOf(column->col_type);
@@ -208,32 +262,162 @@ MdbTable::MdbTable(MdbDatabase& database, const QString& name, bool withIndexes)
   mdb_rewind_table(m_table);
 }
 
+void MdbTable::checkDefinition() {
+  MdbHandle* mdb = mdbOf(m_database);
+  if (!m_table || !mdb_read_columns(m_table))
+    damaged(*this, QStringLiteral("its definition or its usage maps cannot be read"));
+  if (m_table->num_cols == 0) damaged(*this, QStringLiteral("its definition has no columns"));
+  for (const auto& [map, size, what] : {std::tuple(m_table->usage_map, m_table->map_sz, QStringLiteral("usage map")),
+                                        std::tuple(m_table->free_usage_map, m_table->freemap_sz,
+                                                   QStringLiteral("free-space map"))}) {
+    const QString problem = usageMapProblem(mdb, map, size, m_database.pageCount(), what);
+    if (!problem.isEmpty()) damaged(*this, problem);
+  }
+}
+
 MdbTable::~MdbTable() {
   if (m_table) mdb_free_tabledef(m_table);
 }
 
-void MdbTable::rewind() { mdb_rewind_table(m_table); }
+quint32 MdbTable::definedRowCount() const { return m_table->num_rows; }
 
-bool MdbTable::next(ScannedRow* row) {
+void MdbTable::rewind() {
+  mdb_rewind_table(m_table);
+  m_fields.clear();
+}
+
+void MdbTable::damagedRow(unsigned int row, const QString& what) const {
+  damaged(*this, QStringLiteral("row %1 on page %2: %3").arg(row).arg(m_table->cur_phys_pg).arg(what));
+}
+
+// The table scan of libmdb's mdb_fetch_row (same pages, same rows, same
+// table cursor, so that libmdb's update works on the row last returned),
+// except that a row it would pass over silently because its offsets or
+// fields do not fit its page is an error here.
+bool MdbTable::advance() {
   MdbHandle* mdb = mdbOf(m_database);
-  if (!mdb_fetch_row(m_table)) return false;
+  m_fields.clear();
+  if (!m_table->cur_pg_num) {
+    m_table->cur_pg_num = 1;
+    m_table->cur_row = 0;
+    if (!mdb_read_next_dpg(m_table)) return false;
+  }
+  for (;;) {
+    const unsigned int rows = le16(mdb->pg_buf + mdb->fmt->row_count_offset);
+    if (m_table->cur_row >= rows) {
+      m_table->cur_row = 0;
+      if (!mdb_read_next_dpg(m_table)) return false;
+      continue;
+    }
+    if (!rowTableFits(mdb, rows))
+      damaged(*this, QStringLiteral("page %1 claims %2 rows").arg(m_table->cur_phys_pg).arg(rows));
+    const unsigned int row = m_table->cur_row++;
+    if (takeRow(row, rows)) return true;
+  }
+}
+
+// Cracks row `row` of the page in the buffer into checked field places;
+// false for a row that is passed over.
+bool MdbTable::takeRow(unsigned int row, unsigned int rowsOnPage) {
+  MdbHandle* mdb = mdbOf(m_database);
+  const quint16 entry = le16(mdb->pg_buf + mdb->fmt->row_count_offset + 2 + row * 2);
+  if (entry & kPassedOverFlag) return false;
+  // A flagged row that libmdb cannot take apart is passed over, as libmdb does.
+  const bool flagged = entry & kRowFlags;
   int start = 0;
   size_t length = 0;
-  if (mdb_find_row(mdb, m_table->cur_row - 1, &start, &length) != 0) damaged(*this, QStringLiteral("row offsets"));
+  if (mdb_find_row(mdb, int(row), &start, &length) != 0 || length == 0) {
+    if (flagged) return false;
+    damagedRow(row, QStringLiteral("its offsets lie outside the page"));
+  }
   start &= kOffsetMask;
-  QVector<MdbField> fields(m_table->num_cols);
-  if (mdb_crack_row(m_table, start, length, fields.data()) < 0) damaged(*this, QStringLiteral("row layout"));
+  if (start < rowAreaStart(mdb, rowsOnPage)) {
+    if (flagged) return false;
+    damagedRow(row, QStringLiteral("it overlaps the page header"));
+  }
+  QVarLengthArray<MdbField, 64> fields(m_table->num_cols);
+  if (mdb_crack_row(m_table, start, length, fields.data()) < 0) {
+    if (flagged) return false;
+    damagedRow(row, QStringLiteral("its columns cannot be told apart"));
+  }
+  m_fields.resize(int(m_table->num_cols));
+  for (unsigned int i = 0; i < m_table->num_cols; ++i) {
+    const MdbField& field = fields[i];
+    FieldPlace& place = m_fields[int(i)];
+    place.isNull = field.is_null;
+    place.present = field.value != nullptr;
+    if (!place.present) continue;
+    // libmdb checks only where a field ends, so a field may start outside
+    // its row or have a negative length.
+    const qptrdiff offset = static_cast<const unsigned char*>(field.value) - mdb->pg_buf;
+    if (field.siz < 0 || offset < start || offset + field.siz > qptrdiff(start) + qptrdiff(length)) {
+      damagedRow(row, QStringLiteral("column %1 has %2 bytes at offset %3, outside its row of %4 bytes")
+                          .arg(m_columns.value(int(i)).name)
+                          .arg(field.siz)
+                          .arg(offset - start)
+                          .arg(length));
+    }
+    place.start = int(offset);
+    place.size = field.siz;
+  }
+  m_rowStart = start;
+  m_rowLength = int(length);
+  return true;
+}
+
+Field MdbTable::value(int index) const {
+  assert(index >= 0 && index < m_fields.size());
+  MdbHandle* mdb = mdbOf(m_database);
+  MdbColumn* column = columnAt(m_table, index);
+  const FieldPlace& place = m_fields[index];
+  if (column->col_type == MDB_BOOL) return booleanField(!place.isNull);  // kept in the null mask
+  if (place.isNull || !place.present) return nullField();
+  const unsigned char* p = mdb->pg_buf + place.start;
+  const size_t size = static_cast<size_t>(place.size);
+  auto need = [&](size_t bytes) {
+    if (size < bytes) damaged(*this, QStringLiteral("column %1 is too short").arg(QString::fromUtf8(column->name)));
+  };
+  switch (column->col_type) {
+    case MDB_BYTE: need(1); return integerField(p[0]);
+    case MDB_INT: need(2); return integerField(qFromLittleEndian<qint16>(p));
+    case MDB_LONGINT: need(4); return integerField(qFromLittleEndian<qint32>(p));
+    case MDB_FLOAT: need(4); return doubleField(std::bit_cast<float>(qFromLittleEndian<quint32>(p)));
+    case MDB_DOUBLE: need(8); return doubleField(std::bit_cast<double>(qFromLittleEndian<quint64>(p)));
+    case MDB_DATETIME: need(8); return dateTimeField(std::bit_cast<double>(qFromLittleEndian<quint64>(p)));
+    case MDB_MONEY: need(8); return doubleField(qFromLittleEndian<qint64>(p) / 10000.0);
+    case MDB_TEXT: return textField(decodeText(mdb, p, size));
+    case MDB_MEMO: {
+      const QByteArray bytes = memoBytes(*this, mdb, QString::fromUtf8(column->name), p, size);
+      return textField(decodeText(mdb, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size()));
+    }
+    case MDB_OLE:
+    case MDB_BINARY: return nullField();  // binary data has no text form
+    case MDB_REPID: need(16); break;
+    case MDB_COMPLEX: need(4); break;
+    default: break;
+  }
+  // Replication IDs, decimals: libmdb's own text form.
+  char* text = mdb_col_to_string(mdb, mdb->pg_buf, place.start, column->col_type, place.size);
+  const QString value = text ? QString::fromUtf8(text) : QString();
+  g_free(text);
+  return textField(value);
+}
+
+bool MdbTable::next(ScannedRow* row) {
+  if (!advance()) return false;
+  MdbHandle* mdb = mdbOf(m_database);
   row->page = m_table->cur_phys_pg;
   row->index = static_cast<int>(m_table->cur_row) - 1;
-  row->bytes = QByteArray(reinterpret_cast<const char*>(mdb->pg_buf) + start, static_cast<int>(length));
-  row->values.resize(m_table->num_cols);
-  row->fieldBytes.resize(m_table->num_cols);
-  for (unsigned int i = 0; i < m_table->num_cols; ++i) {
-    auto* column = static_cast<MdbColumn*>(g_ptr_array_index(m_table->columns, i));
-    QByteArray raw(1, fields[i].is_null ? '\1' : '\0');
-    if (fields[i].value && fields[i].siz > 0) raw.append(static_cast<const char*>(fields[i].value), fields[i].siz);
+  row->bytes = QByteArray(reinterpret_cast<const char*>(mdb->pg_buf) + m_rowStart, m_rowLength);
+  row->values.resize(m_fields.size());
+  row->fieldBytes.resize(m_fields.size());
+  for (int i = 0; i < m_fields.size(); ++i) {
+    const FieldPlace& place = m_fields[i];
+    QByteArray raw(1, place.isNull ? '\1' : '\0');
+    if (place.present && place.size > 0)
+      raw.append(reinterpret_cast<const char*>(mdb->pg_buf) + place.start, place.size);
     row->fieldBytes[i] = raw;
-    row->values[i] = decodeField(*this, mdb, column, fields[i]);
+    row->values[i] = value(i);
   }
   return true;
 }
@@ -244,6 +428,32 @@ ResultTable readTable(MdbTable& table) {
   table.rewind();
   ScannedRow row;
   while (table.next(&row)) result.rows.append(row.values);
+  return result;
+}
+
+ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select) {
+  ResultTable result;
+  result.columns = table.columns();
+  const int columnCount = result.columns.size();
+  std::optional<RowFilter> filter;
+  if (select.where) filter.emplace(*select.where, result.columns);
+  QVector<bool> tested(columnCount, false);
+  if (filter) {
+    for (int column : filter->columns()) tested[column] = true;
+  }
+  table.rewind();
+  ResultRow probe(columnCount);
+  while (table.advance()) {
+    if (filter) {
+      for (int column : filter->columns()) probe[column] = table.value(column);
+      if (!filter->matches(probe)) continue;
+    }
+    ResultRow row(columnCount);
+    for (int column = 0; column < columnCount; ++column)
+      row[column] = tested[column] ? probe[column] : table.value(column);
+    result.rows.append(row);
+  }
+  if (!select.orderBy.isEmpty()) sortRows(result, select.orderBy);
   return result;
 }
 

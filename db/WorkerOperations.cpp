@@ -122,8 +122,7 @@ protocol::Reply perform(const protocol::Request& request) {
     if (!select) throw db::Error(QStringLiteral("A query must be a SELECT statement: %1").arg(statement));
     MdbDatabase database(path, false);
     MdbTable table(database, select->table);
-    reply.result = readTable(table);
-    applySelect(*select, reply.result);
+    reply.result = selectRows(table, *select);
   } else if (operation == QLatin1String("execute")) {
     const sql::Statement parsed = sql::parseStatement(statement);
     const auto* update = std::get_if<sql::UpdateStatement>(&parsed);

@@ -11,6 +11,7 @@
 #include "db/Database.h"
 #include "db/JetFile.h"
 #include "db/PrivateFile.h"
+#include "jet/JetWriter.h"
 
 using namespace db;
 
@@ -28,6 +29,13 @@ QByteArray jetHeader(const char* signature, char version) {
   header.append(version);
   header.append(QByteArray(4096 - header.size(), '\0'));
   return header;
+}
+
+// A small but whole Jet 4 database (a header page alone is a cut file).
+void writeSmallDatabase(const QString& path) {
+  jet::Database database;
+  database.addTable("T", {{"ID", jet::ColumnType::Long}}).rows.append(jet::Row{1});
+  database.write(path);
 }
 
 // Counts the snapshots in the private folder, where they go.
@@ -123,7 +131,7 @@ TEST(DbConnection, CloseWhenClosed_HasNoEffect) {
 TEST(DbSnapshot, ReadModeOpen_CopiesTheFileAndCloseRemovesTheCopy) {
   QTemporaryDir dir;
   const QString path = dir.filePath("plan.mdb");
-  writeFile(path, jetHeader("Standard Jet DB\0", 1));
+  writeSmallDatabase(path);
   PrivateTemp temp;
   Connection connection;
   connection.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Mode=READ;").arg(path));
@@ -137,7 +145,7 @@ TEST(DbSnapshot, ReadModeOpen_CopiesTheFileAndCloseRemovesTheCopy) {
 TEST(DbSnapshot, DestroyedOpenConnection_RemovesTheCopy) {
   QTemporaryDir dir;
   const QString path = dir.filePath("plan.mdb");
-  writeFile(path, jetHeader("Standard Jet DB\0", 1));
+  writeSmallDatabase(path);
   PrivateTemp temp;
   {
     Connection connection;

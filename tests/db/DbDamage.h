@@ -9,13 +9,20 @@
 namespace dbtest {
 
 enum class Damage { TruncatedHalf, HeaderPageOnly, TruncatedMidPage, Empty, NotADatabase, CatalogPageRandom,
-                    EveryPageSprinkled, DataPagesZeroed, DataPagesAllOnes, PagesSwapped };
+                    EveryPageSprinkled, DataPagesZeroed, DataPagesAllOnes, PagesSwapped,
+                    // In every row of the user tables (the catalog stays intact):
+                    NegativeFieldLengths,      // a variable column ends before it starts
+                    FieldsOutsideTheirRow,     // a variable column starts 64 KiB away
+                    HugeMemoLengths,           // long-value memo headers claim 16 MiB
+                    RowOffsetsOutsideThePage,  // row offset table entries beyond the page
+                    TableRowCountsRaised };    // table definitions count one row more
 
 // The file image damaged in the given way; `random` drives the random kinds.
 QByteArray damaged(const QByteArray& image, Damage damage, std::mt19937& random);
 
 // A random damage: 1 to 64 bytes changed at random places, a truncation at a
-// random length, or one whole page overwritten with random bytes.
+// random length, one whole page overwritten with random bytes, or one of the
+// row damages above on a random eighth of all rows (the catalog's included).
 QByteArray randomlyDamaged(const QByteArray& image, std::mt19937& random);
 
 struct ToolRun {

@@ -1,0 +1,202 @@
+// DbPlanBench: what reading a plan costs, and what waiting for a complete
+// export costs. Prints figures; it asserts nothing about speed.
+//
+//   DbPlanBench query [RUNS]   one day's rows ("Select * from TDynTextAula
+//                              where Datum = N;") as the worker reads them,
+//                              on a 60-day, 5 000-row plan and on a 500-day
+//                              plan of 20 rows a day; against decoding every
+//                              row first and filtering after, as before;
+//                              and the whole-file check of a new export
+//   DbPlanBench export [VERSIONS]
+//                              time from the end of an export to its copy
+//                              (real 2 s quiet time), for a writer renaming
+//                              a new file over the old and for one writing
+//                              in place in 32 KiB chunks with 0.5 s pauses;
+//                              the copy is tried while the writer writes,
+//                              again at once after a refusal, every 200 ms
+//                              while the file is unchanged
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+#include "DbFixtures.h"
+#include "db/CompleteExport.h"
+#include "db/Evaluator.h"
+#include "db/JetStructure.h"
+#include "db/MdbTable.h"
+#include "db/SqlParser.h"
+#include "jet/JetWriter.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A plan of `days` days from kPlanDay with `rowsPerDay` rows each; texts
+// tagged with `version`, so that versions differ but keep their size.
+void writePlan(const QString& path, int days, int rowsPerDay, int version) {
+  using jet::ColumnType;
+  jet::Database database;
+  QVector<jet::Column> statColumns = {{"Datum", ColumnType::DateTime}, {"DruckZeit", ColumnType::DateTime}};
+  for (const char* name : {"Datumlang", "Version", "Druckdatum", "Ueberschrift", "Schulname", "Aushangort"})
+    statColumns.append({name, ColumnType::Text});
+  statColumns.append({"BitteRTF", ColumnType::Memo});
+  const QString tag = QStringLiteral("v%1").arg(version, 3, 10, QChar(u'0'));
+  for (const char* name : {"TStatTextAula", "TStatTextLehrer"}) {
+    jet::Table& stat = database.addTable(name, statColumns);
+    for (int day = 0; day < days; ++day)
+      stat.rows.append({dbtest::kPlanDay + day, dbtest::kPlanDay + day - 0.3, QStringLiteral("Montag"), tag,
+                        tag + QStringLiteral(" 07:45"), QStringLiteral("Vertretungsplan"), QStringLiteral("Gymnasium"),
+                        QStringLiteral("Halle"), QStringLiteral("{\\rtf1 Bitte beachten: ") + QString(1500, u'x') + u'}'});
+  }
+  QVector<jet::Column> dynColumns = {{"ID", ColumnType::Long, 255, true}, {"Datum", ColumnType::DateTime}};
+  for (int i = 1; i <= 7; ++i) dynColumns.append({QStringLiteral("F%1").arg(i), ColumnType::Text, 50});
+  for (const char* name : {"TDynTextAula", "TDynTextLehrer"}) {
+    jet::Table& dyn = database.addTable(name, dynColumns);
+    for (int day = 0; day < days; ++day)
+      for (int row = 0; row < rowsPerDay; ++row)
+        dyn.rows.append({day * 1000 + row, dbtest::kPlanDay + day, QStringLiteral("%1a").arg(5 + row % 8),
+                         QString::number(row % 8 + 1), tag, "M", "R101", "Ber", "Vertretung"});
+  }
+  database.write(path);
+}
+
+double median(QVector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Median milliseconds of `work` over `runs` runs.
+template <typename Work>
+double medianMs(int runs, Work work) {
+  QVector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    times.append(timer.nsecsElapsed() / 1e6);
+  }
+  return median(times);
+}
+
+void benchQuery(const QString& folder, int days, int rowsPerDay, int runs) {
+  const QString path = folder + QStringLiteral("/plan-%1.mdb").arg(days);
+  writePlan(path, days, rowsPerDay, 1);
+  const QString sql = QStringLiteral("Select * from TDynTextAula where Datum = %1;").arg(qint64(dbtest::kPlanDay) + days / 2);
+  const auto select = std::get<db::sql::SelectStatement>(db::sql::parseStatement(sql));
+  int rows = 0;
+  const double pushedDown = medianMs(runs, [&] {
+    db::engine::MdbDatabase database(path, false);
+    db::engine::MdbTable table(database, select.table);
+    rows = db::engine::selectRows(table, select).rows.size();
+  });
+  const double decodeAll = medianMs(runs, [&] {
+    db::engine::MdbDatabase database(path, false);
+    db::engine::MdbTable table(database, select.table);
+    db::ResultTable result = db::engine::readTable(table);
+    db::applySelect(select, result);
+  });
+  const double dayRecords = medianMs(runs, [&] {
+    db::engine::MdbDatabase database(path, false);
+    db::engine::MdbTable table(database, QStringLiteral("TStatTextAula"));
+    db::engine::readTable(table);
+  });
+  const double wholeCheck = medianMs(qMax(1, runs / 5), [&] { db::engine::checkWholeDatabase(path); });
+  const QString worker = dbtest::siblingProgram(QStringLiteral("zova-db-worker"));
+  const double workerRun = medianMs(qMax(1, runs / 5), [&] {
+    QProcess process;
+    process.start(worker, {QStringLiteral("query"), path, sql});
+    process.waitForFinished(20000);
+  });
+  std::printf("%d days x %d rows (%lld KiB), one day = %d rows:\n", days, rowsPerDay,
+              static_cast<long long>(QFile(path).size() / 1024), rows);
+  std::printf("  WHERE tested before decoding (worker's work):  %7.2f ms\n", pushedDown);
+  std::printf("  every row decoded, then filtered (before):      %7.2f ms  (%.1fx)\n", decodeAll, decodeAll / pushedDown);
+  std::printf("  day records, SELECT * FROM TStatTextAula:       %7.2f ms\n", dayRecords);
+  std::printf("  one worker process per query (start included):  %7.2f ms\n", workerRun);
+  std::printf("  whole-file check of a new export (every table):  %7.2f ms\n", wholeCheck);
+}
+
+// Writes `bytes` over the file in place in 32 KiB chunks, 0.5 s apart.
+void writeInPlace(const QString& path, const QByteArray& bytes) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+  for (qsizetype done = 0; done < bytes.size(); done += 32 * 1024) {
+    if (done > 0) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::pwrite(fd, bytes.constData() + done, size_t(qMin<qsizetype>(32 * 1024, bytes.size() - done)), done);
+  }
+  ::ftruncate(fd, bytes.size());
+  ::close(fd);
+}
+
+void benchExport(const QString& folder, bool inPlace, int versions) {
+  const QString path = folder + QStringLiteral("/Zova-Internet.mdb");
+  const QString copy = folder + QStringLiteral("/copy.mdb");
+  writePlan(path, 60, 83, 0);
+  QByteArray hash = db::engine::copyCompleteExport(path, copy, {}).hash;
+  QVector<double> latencies;
+  int refused = 0;
+  for (int version = 1; version <= versions; ++version) {
+    const QString next = folder + QStringLiteral("/next.mdb");
+    writePlan(next, 60, 83, version);
+    const QByteArray wanted = QCryptographicHash::hash(dbtest::fileBytes(next), QCryptographicHash::Sha256);
+    // The writer runs while the copy is tried, as the monitor's keeper does
+    // on the file watch's signal and before each poll (here every 200 ms).
+    Clock::time_point ended;
+    std::thread writer([&] {
+      if (inPlace) {
+        QFile file(next);
+        file.open(QIODevice::ReadOnly);
+        writeInPlace(path, file.readAll());
+        QFile::remove(next);
+      } else {
+        ::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData());
+      }
+      ended = Clock::now();
+    });
+    while (hash != wanted) {
+      const auto result = db::engine::copyCompleteExport(path, copy, hash);
+      if (result.kind == db::engine::CopyResult::Kind::Copied) hash = result.hash;
+      if (result.kind == db::engine::CopyResult::Kind::Incomplete) ++refused;
+      if (result.kind == db::engine::CopyResult::Kind::Unchanged)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    const auto copied = Clock::now();
+    writer.join();
+    latencies.append(std::chrono::duration<double, std::milli>(copied - ended).count());
+  }
+  std::sort(latencies.begin(), latencies.end());
+  std::printf("%s writer, %d versions of %lld KiB: end of export to copy %6.0f ms (min) %6.0f ms (median) %6.0f ms (max); "
+              "%d refusals\n",
+              inPlace ? "in-place" : "rename", versions, static_cast<long long>(QFile(path).size() / 1024),
+              latencies.first(), median(latencies), latencies.last(), refused);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  QTemporaryDir dir;
+  if (args.value(1) == QLatin1String("query")) {
+    const int runs = qMax(1, args.value(2, QStringLiteral("30")).toInt());
+    benchQuery(dir.path(), 60, 83, runs);
+    benchQuery(dir.path(), 500, 20, runs);
+    return 0;
+  }
+  if (args.value(1) == QLatin1String("export")) {
+    qunsetenv("ZOVA_TEST_EXPORT_QUIET_MS");
+    const int versions = qMax(1, args.value(2, QStringLiteral("3")).toInt());
+    benchExport(dir.path(), false, versions);
+    benchExport(dir.path(), true, versions);
+    return 0;
+  }
+  std::fputs("usage: DbPlanBench query [RUNS] | export [VERSIONS]\n", stderr);
+  return 1;
+}
