@@ -46,8 +46,11 @@ class LocalCopy : public QObject {
     Unreachable,  // the file, its folder or the share did not answer (or the worker failed)
   };
 
-  // How long after an Incomplete outcome the keeper tries again.
-  static constexpr int kRetryAfterIncompleteMs = 3000;
+  // How long after an Incomplete outcome the keeper tries again. An attempt
+  // on a file still being written ends at its first change, so the attempt
+  // that takes the finished export starts at most this long after the writer
+  // ends, and the export is copied about a quiet time after that.
+  static constexpr int kRetryAfterIncompleteMs = 1000;
   // No new attempt starts while this many killed workers have not ended yet
   // (they hang in the kernel on a share that does not answer).
   static constexpr int kMaxHangingWorkers = 4;
