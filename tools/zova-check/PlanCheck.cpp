@@ -3,9 +3,11 @@
 #include "PlanCheck.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImageWriter>
 #include <QJsonArray>
 
@@ -86,6 +88,29 @@ QString choiceWhy(const QString& choice) {
   return QStringLiteral("the latest day (no plan for today or a later day)");
 }
 
+QJsonObject regionOf(const QString& name, const QRect& rect) {
+  return QJsonObject{{"name", name}, {"x", rect.x()}, {"y", rect.y()}, {"width", rect.width()}, {"height", rect.height()}};
+}
+
+// The parts of the window that change by themselves on the wall: the last-
+// change label while it blinks (bold, so it may grow to the left) and the
+// countdown to the next poll.
+QJsonArray changingRegions(const TForm1& form) {
+  QJsonArray regions;
+  if (form.Label6->isVisibleTo(&form)) {
+    const QRect label(form.Label6->mapTo(&form, QPoint(0, 0)), form.Label6->size());
+    QFont bold = form.Label6->font();
+    bold.setBold(true);
+    const int boldWidth = QFontMetrics(bold).horizontalAdvance(form.Label6->text());
+    regions.append(regionOf(QStringLiteral("Label6"),
+                            label.united(QRect(label.right() + 1 - boldWidth, label.top(), boldWidth, label.height()))));
+  }
+  if (form.StatusPanels[2]->isVisibleTo(&form))
+    regions.append(regionOf(QStringLiteral("countdown"),
+                            QRect(form.StatusPanels[2]->mapTo(&form, QPoint(0, 0)), form.StatusPanels[2]->size())));
+  return regions;
+}
+
 // Goes to the audience, day and page asked for, as the audience buttons,
 // the day chooser and automatic paging do, and writes the window's picture.
 QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
@@ -107,11 +132,21 @@ QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
                              .arg(typ == 0 ? QStringLiteral("pupils") : QStringLiteral("teachers"),
                                   options.day->toString(Qt::ISODate),
                                   days.isEmpty() ? QStringLiteral("none") : days.join(QStringLiteral(", ")))};
-    // Automatic mode pages to a day of its list with that position's colour.
-    const qsizetype position = Plan.Tagesliste.indexOf(form.DBoxRecord(index));
-    if (Settings.AutoScroll && position >= 0) form.HeaderColor = TForm1::Headerfarbe(static_cast<int>(position));
-    form.DBox->setCurrentIndex(index);
-    form.DBoxChange();
+    const TStatItemRef record = form.DBoxRecord(index);
+    const qsizetype position = Plan.Tagesliste.indexOf(record);
+    if (Settings.AutoScroll && position >= 0) {
+      // Automatic mode reaches a day of its list by the tick from the day
+      // before it, which gives the header that position's colour and leaves
+      // the day chooser as it was.
+      const qsizetype count = Plan.Tagesliste.size();
+      Plan.AktuellerTag = Plan.Tagesliste.at((position + count - 1) % count);
+      const TStatItemRef next = form.NextTag();
+      form.ShowNextTag(next ? next : record);
+    } else {
+      // Any other day is one picked in the day chooser.
+      form.DBox->setCurrentIndex(index);
+      form.DBoxChange();
+    }
   }
   if (options.page > form.AnzSeiten)
     throw CheckProblem{true, QString(),
@@ -130,6 +165,7 @@ QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
   report["date"] = Plan.AktuellerTag ? QJsonValue(dayText(Plan.AktuellerTag->Datum)) : QJsonValue();
   report["page"] = Plan.AktuellerTag ? form.AktSeite : 1;
   report["pages"] = form.AnzSeiten;
+  report["changingRegions"] = changingRegions(form);
   return report;
 }
 
@@ -156,8 +192,15 @@ CheckResult runCheck(const CheckOptions& options) {
   // The first page, at the window size of the settings.
   const QSize settingsSize(Settings.Width, Settings.Height);
   form.setWindowState(Qt::WindowNoState);
+  // No control is under the mouse pointer: the pointer stands just outside
+  // the window (a control under it would be drawn highlighted).
+  QCursor::setPos(0, 0);
+  form.move(1, 1);
   form.resize(settingsSize);
   form.show();
+  // The wall's window is the active one; some controls look different on
+  // an inactive window.
+  form.activateWindow();
   settle(form);
   QJsonObject screen = screenReport(form);
   const bool showsPlan = Plan.AktuellerTag != nullptr;
