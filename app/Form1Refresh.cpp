@@ -113,8 +113,9 @@ void TForm1::Datenloeschen() {
 
 namespace {
 
-// Network file systems do not report changes reliably; there the timer poll
-// alone keeps the plan current.
+// Network file systems (and user-space ones such as sshfs or rclone) do not
+// report changes reliably and may stop answering; there the timer poll alone
+// keeps the plan current.
 // What the watch knows of the plan file: a new export changes at least one of these.
 struct PlanFileStamp {
   bool exists = false;
@@ -135,7 +136,7 @@ bool isLocalFileSystem(const QString& folder) {
   const QStorageInfo storage(folder);
   if (!storage.isValid()) return false;
   const QByteArray type = storage.fileSystemType().toLower();
-  for (const char* remote : {"nfs", "cifs", "smb", "fuse.sshfs", "9p", "afs", "ncpfs"})
+  for (const char* remote : {"nfs", "cifs", "smb", "fuse", "9p", "afs", "ncpfs"})
     if (type.startsWith(remote)) return false;
   return true;
 }

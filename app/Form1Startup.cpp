@@ -172,7 +172,7 @@ void TForm1::createControls() {
   Blinktimer->setInterval(3000);
   updatechecktimer = timer(&TForm1::updatechecktimerTimer);
   updatechecktimer->setInterval(1000);
-  Benachrichtigungstimer = timer(&TForm1::CheckBenachrichtigungen);
+  CreateNotificationIndicator();
 
   PlanWatcher = new QFileSystemWatcher(this);
   PlanChangeDebounce = new QTimer(this);

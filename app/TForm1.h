@@ -203,7 +203,23 @@ class TForm1 : public AlignPanel {
   void Optionen1Click();
 
   // --- Notification indicator (Form1Notifications.cpp) ---
+  // Creates Benachrichtigungstimer and wires it, TelefonBtn (built-in
+  // picture, click) and the notification hooks; part of creating the controls.
+  void CreateNotificationIndicator();
+  // Reloads today's and later notifications into a list of its own, counts
+  // the due ones (which sets Benachrichtigungstimer's next interval) and
+  // switches the indicator: the red picture and a flash on the change to
+  // due, the normal picture on the change back. A picture file that cannot
+  // be loaded is reported and the state kept, so the next check tries again.
   void CheckBenachrichtigungen();
+  void BenachrichtigungstimerTimer();
+  // Flashes the task-bar entry and caption until the program comes to the front.
+  void Flash();
+  // Loads the notifications of the last 14 days into Nachrichten and shows
+  // the notification dialog modally; no dialog when loading failed.
+  void TelefonBtnClick();
+  int FlashCount = 0;           // flashes so far (tests and diagnostics)
+  int TelefonPictureLoads = 0;  // picture files loaded into TelefonBtn so far
 
   // The plan file watch: a changed Zova-Internet.mdb is polled half a
   // second after it settles, besides the regular UpdateTimer poll.
@@ -224,6 +240,10 @@ class TForm1 : public AlignPanel {
   // no-connection text. Sets DBVerbunden either way.
   bool OpenPlanForLoad();
   void setPanelHeight(QWidget* panel, int height);
+  // Loads Programmpfad + `file` into TelefonBtn; false (reported in a
+  // message box) when it cannot be loaded.
+  bool LoadTelefonPicture(const QString& file);
+  bool m_checkingNotifications = false;  // a check is running (a message box of it may be open)
   // Shows or hides the control panel with the plan area hidden meanwhile,
   // so the page is laid out anew around it.
   void applyPanelVisibility();

@@ -15,6 +15,7 @@
 #include "db/LocalCopy.h"
 #include "db/PrivateFile.h"
 #include "db/SqlParser.h"
+#include "db/UpdateGuard.h"
 #include "db/WorkerClient.h"
 #include "platform/Logging.h"
 
@@ -24,9 +25,9 @@ namespace {
 
 // Runs a worker operation; messages name the database file, not its copy.
 protocol::Reply runOn(worker::Operation operation, const QString& workFile, const QString& dataSource,
-                      const QString& statement = QString()) {
+                      const QString& statement = QString(), const protocol::ExpectedValues& expected = {}) {
   try {
-    return worker::run(operation, workFile, statement);
+    return worker::run(operation, workFile, statement, expected);
   } catch (const db::Error& error) {
     QString message = error.message();
     throw db::Error(message.replace(workFile, dataSource));
@@ -251,6 +252,7 @@ Field Dataset::field(const QString& column) const { return d->fieldOf(column); }
 struct Command::Private {
   Connection* connection = nullptr;
   QString text;
+  ExpectedValues expected;
 };
 
 Command::Command(Connection& connection) : d(std::make_unique<Private>()) { d->connection = &connection; }
@@ -261,6 +263,10 @@ void Command::setText(const QString& statement) { d->text = statement; }
 
 QString Command::text() const { return d->text; }
 
+void Command::setExpectedValues(const ExpectedValues& values) { d->expected = values; }
+
+ExpectedValues Command::expectedValues() const { return d->expected; }
+
 void Command::execute() {
   Connection& connection = *d->connection;
   try {
@@ -270,9 +276,10 @@ void Command::execute() {
     if (!connection.isOpen()) connection.open();
     if (connection.d->settings.readOnly)
       throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
-    runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text);
+    runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text, d->expected);
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Update failed:" << error.message();
+    if (error.message().startsWith(kRowChangedMessage)) throw RowChangedError(error.message());
     throw;
   }
 }

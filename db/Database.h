@@ -15,6 +15,7 @@
 // engine is a failed operation, never a frozen monitor.
 #pragma once
 
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -120,8 +121,15 @@ class Command {
 
   void setText(const QString& statement);
   QString text() const;
+  // The values the row must still hold for the UPDATE to be carried out
+  // (column and value as read, db/UpdateGuard.h); empty: no such check. They
+  // stay set until replaced.
+  void setExpectedValues(const QVector<QPair<QString, Field>>& values);
+  QVector<QPair<QString, Field>> expectedValues() const;
   // Runs a statement that returns no rows; throws db::Error on any failure,
-  // including an update that did not reach the file exactly as asked.
+  // including an update that did not reach the file exactly as asked, and
+  // db::RowChangedError when the row no longer holds the expected values
+  // (nothing is written then).
   void execute();
 
  private:

@@ -102,6 +102,15 @@ bool LocalCopy::beginAttempt() {
     endAttempt(State::Unreachable, QStringLiteral("No database file is set to be copied"), false);
     return false;
   }
+  // On a share that hangs hard, a killed worker stays stuck in the kernel
+  // until the share answers again. Attempts stop piling up such processes:
+  // while several still hang, the file counts as unreachable at once.
+  const int hanging = worker::unreapedWorkers();
+  if (!m_worker.isRunning() && hanging >= kMaxHangingWorkers) {
+    endAttempt(State::Unreachable,
+               QStringLiteral("%1 does not answer: %2 earlier attempts still hang").arg(m_source).arg(hanging), false);
+    return false;
+  }
   try {
     const QFileInfo source(m_source);
     std::shared_ptr<PrivateFile> copy = PrivateFile::reserve(source.completeBaseName(), u'.' + source.suffix());

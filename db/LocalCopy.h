@@ -48,6 +48,9 @@ class LocalCopy : public QObject {
 
   // How long after an Incomplete outcome the keeper tries again.
   static constexpr int kRetryAfterIncompleteMs = 3000;
+  // No new attempt starts while this many killed workers have not ended yet
+  // (they hang in the kernel on a share that does not answer).
+  static constexpr int kMaxHangingWorkers = 4;
 
   explicit LocalCopy(QObject* parent = nullptr);
   // Ends a running attempt (its worker is killed, not waited for) and lets go

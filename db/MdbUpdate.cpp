@@ -1,4 +1,5 @@
-// In-place row update through libmdb, with read-back check and page restore.
+// Row update through libmdb on a scratch copy, with the row guard, the
+// read-back check, and the journalled write into the file.
 #include "db/MdbUpdate.h"
 
 #include <QFile>
@@ -6,11 +7,13 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <mdbtools.h>
 #include <unistd.h>
 
 #include "db/Evaluator.h"
 #include "db/MdbTable.h"
+#include "db/PageJournal.h"
 
 // Exported by libmdb 1.0 but missing from its header.
 extern "C" ssize_t mdb_write_pg(MdbHandle* mdb, unsigned long pg);
@@ -209,9 +212,60 @@ QString verify(const QVector<ScannedRow>& before, const QVector<ScannedRow>& aft
   return {};
 }
 
-}  // namespace
+// libmdb packs a row without writing the slots of its NULL fixed columns,
+// which then hold whatever its stack held; every reader ignores them, but
+// the file must not change beyond the new values. Puts their old bytes back
+// into the updated row on the page in libmdb's buffer and writes the page.
+// NULL columns are never assigned (refused before), so every such slot is
+// one to restore.
+void restoreNullSlots(MdbHandle* mdb, MdbTableDef* def, int rowIndex, const ScannedRow& before, bool jet3) {
+  const int rco = mdb->fmt->row_count_offset;
+  const int pageSize = static_cast<int>(mdb->fmt->pg_size);
+  const int start = qFromLittleEndian<quint16>(mdb->pg_buf + rco + 2 + rowIndex * 2) & kOffsetMask;
+  const int fixedStart = start + (jet3 ? 1 : 2);  // after the column count
+  bool patched = false;
+  for (unsigned int i = 0; i < def->num_cols; ++i) {
+    MdbColumn* column = columnAt(def, i);
+    if (!column->is_fixed || before.values[i].type != Field::Type::Null) continue;
+    const QByteArray slot = before.fieldBytes[i].mid(1);
+    const int at = fixedStart + column->fixed_offset;
+    if (slot.size() != column->col_size || at < 0 || at + slot.size() > pageSize) continue;
+    if (std::memcmp(mdb->pg_buf + at, slot.constData(), slot.size()) == 0) continue;
+    std::memcpy(mdb->pg_buf + at, slot.constData(), slot.size());
+    patched = true;
+  }
+  if (patched) mdb_write_pg(mdb, def->cur_phys_pg);
+}
 
-void executeUpdate(const QString& path, const sql::UpdateStatement& update) {
+QString describe(const Field& field) {
+  switch (field.type) {
+    case Field::Type::Null: return QStringLiteral("NULL");
+    case Field::Type::Text: return u'\'' + field.value.toString() + u'\'';
+    case Field::Type::DateTime: return QString::number(field.value.toDouble(), 'f', 8);
+    default: return field.value.toString();
+  }
+}
+
+// Refuses the update (kRowChangedMessage) when the row no longer holds the
+// values it was read with; a NULL equals the value it reads as.
+void checkExpected(const QString& tableName, const sql::UpdateStatement& update, const QVector<ColumnInfo>& columns,
+                   const ResultRow& row, const ExpectedValues& expected) {
+  for (const auto& [name, value] : expected) {
+    int index = -1;
+    for (int i = 0; i < columns.size() && index < 0; ++i)
+      if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0) index = i;
+    if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(name, tableName));
+    if (!sameValue(row[index], value))
+      throw db::Error(QStringLiteral("%1: %2 row %3=%4, column %5 holds %6 instead of %7")
+                          .arg(kRowChangedMessage, tableName, update.keyColumn)
+                          .arg(update.keyValue)
+                          .arg(columns[index].name, describe(row[index]), describe(value)));
+  }
+}
+
+// The update on the file at `path` in place (the scratch copy); throws
+// db::Error with the file as it was.
+void updateInPlace(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly))
     throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
@@ -258,8 +312,13 @@ void executeUpdate(const QString& path, const sql::UpdateStatement& update) {
         target = r;
       }
     }
+    if (target < 0 && !expected.isEmpty())
+      throw db::Error(QStringLiteral("%1: %2 has no row with %3=%4 any more")
+                          .arg(kRowChangedMessage, tableName, update.keyColumn)
+                          .arg(update.keyValue));
     if (target < 0)
       throw db::Error(QStringLiteral("Table %1 has no row with %2=%3").arg(tableName, update.keyColumn).arg(update.keyValue));
+    checkExpected(tableName, update, columns, before[target].values, expected);
 
     for (const auto& [index, value] : assigned) {
       const Field& current = before[target].values[index];
@@ -326,6 +385,7 @@ void executeUpdate(const QString& path, const sql::UpdateStatement& update) {
       }
       mdb_write_pg(mdb, def->cur_phys_pg);
     }
+    restoreNullSlots(mdb, def, row.index, before[target], table.database().isJet3());
     for (unsigned int i = 0; i < def->num_cols; ++i) {
       columnAt(def, i)->bind_ptr = nullptr;
       columnAt(def, i)->len_ptr = nullptr;
@@ -350,6 +410,12 @@ void executeUpdate(const QString& path, const sql::UpdateStatement& update) {
     if (!engineMessage.isEmpty()) message += QStringLiteral(" (libmdb: %1)").arg(engineMessage.simplified());
     throw db::Error(message);
   }
+}
+
+}  // namespace
+
+void executeUpdate(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected) {
+  updateThroughJournal(path, [&](const QString& scratchPath) { updateInPlace(scratchPath, update, expected); });
 }
 
 }  // namespace db::engine

@@ -16,6 +16,7 @@
 #include "db/JetFile.h"
 #include "db/MdbTable.h"
 #include "db/MdbUpdate.h"
+#include "db/PageJournal.h"
 #include "db/SqlParser.h"
 #include "db/WorkerProtocol.h"
 
@@ -100,6 +101,8 @@ protocol::Reply perform(const protocol::Request& request) {
   const QString& path = request.file;
   const QString& statement = request.argument;
   protocol::Reply reply;
+  // An update killed halfway is undone before anything else is done with its file.
+  if (!path.isEmpty()) recoverInterruptedUpdate(path);
   if (operation == QLatin1String("check")) {
     checkJetFile(path);
   } else if (operation == QLatin1String("snapshot")) {
@@ -125,7 +128,7 @@ protocol::Reply perform(const protocol::Request& request) {
     const sql::Statement parsed = sql::parseStatement(statement);
     const auto* update = std::get_if<sql::UpdateStatement>(&parsed);
     if (!update) throw db::Error(QStringLiteral("Only UPDATE statements can be executed: %1").arg(statement));
-    executeUpdate(path, *update);
+    executeUpdate(path, *update, request.expected);
   } else if (operation == QLatin1String("allocate")) {
     allocate(statement);
   } else {

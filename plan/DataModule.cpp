@@ -1,5 +1,5 @@
-// The data module: opening the plan database, loading day records, and the
-// SQL date literals.
+// The data module: opening the plan database and the notification database,
+// loading day records, and the SQL date literals.
 #include "plan/DataModule.h"
 
 #include "platform/Logging.h"
@@ -45,6 +45,21 @@ bool TDM::ADOOpenRead() {
     return false;
   }
   return true;
+}
+
+bool TDM::BenachrichtigungVerbindungErstellen() {
+  ConnectionBenachrichtigung.close();
+  ConnectionBenachrichtigung.setConnectionString(
+      QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + Settings.PfadBenachrichtigungen +
+      QStringLiteral("Benachrichtigungen.mdb;") + QStringLiteral("Mode=Share Deny None;") +
+      QStringLiteral("Persist Security Info=False"));
+  try {
+    ConnectionBenachrichtigung.open();
+  } catch (const db::Error& error) {
+    qCInfo(lcNotifications) << "Notification database cannot be opened:" << error.message();
+    return false;
+  }
+  return ConnectionBenachrichtigung.isOpen();
 }
 
 void TDM::OpenSorted(const QString& sql, const QString& sortExpression) {

@@ -1,5 +1,6 @@
 // The data module TDM: the database objects of both databases, the opening
-// of the plan database, loading day records, and the Jet SQL date literals.
+// of the plan database and of the notification database, loading day
+// records, and the Jet SQL date literals.
 //
 // Connections are never held open: each load opens ADOConn and closes it
 // before it returns, also after a failure.
@@ -37,6 +38,12 @@ class TDM {
   // Opens the plan database (its local copy as last adopted); false on any
   // failure, nothing is shown.
   bool ADOOpenRead();
+
+  // Closes ConnectionBenachrichtigung, sets its connection string for the
+  // notification database in PfadBenachrichtigungen (joined as stored, so a
+  // folder without its trailing separator names another file) and opens it.
+  // True when it is open afterwards; never throws, nothing is shown.
+  bool BenachrichtigungVerbindungErstellen();
 
   // For a poll: the newest complete copy of the plan database becomes the one
   // ADOOpenRead opens. False when the latest attempt to reach the file found

@@ -1,15 +1,27 @@
 // Updates of a writer-made notification file through the layer: the new
 // values arrive, everything else stays byte for byte, refusals and failures
-// leave the file exactly as it was, and independent readers agree.
+// leave the file exactly as it was, and independent readers agree. A guarded
+// update writes nothing when the row changed since it was read; an update
+// killed or failing between its page writes leaves the file as it was or as
+// it should be, and the next operation finds it as it was.
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "DbFixtures.h"
 #include "db/Database.h"
 #include "db/MdbTable.h"
+#include "db/PageJournal.h"
+#include "db/ResultTable.h"
+#include "db/UpdateGuard.h"
+#include "db/WorkerClient.h"
 
 using namespace dbtest;
 
@@ -255,4 +267,309 @@ TEST_F(DbUpdate, CommandOnClosedConnection_ConnectsFirst) {
   command.setText(markDone(QString()));
   command.execute();
   EXPECT_EQ(row(17)->asInteger("Status"), 3);
+}
+
+// ------------------------------------------------------------------ guard
+
+namespace {
+
+// Row 17 of the fixture file as the notification store reads it.
+db::ExpectedValues row17AsRead() {
+  return {{"ID", db::integerField(17)},
+          {"Status", db::integerField(2)},
+          {"Valid", db::booleanField(true)},
+          {"SetTime", db::dateTimeField(zdt::encode(2026, 12, 8, 7, 15, 30))},
+          {"RueckTime", db::dateTimeField(0)},
+          {"Datum", db::dateTimeField(zdt::encode(2026, 12, 8))},
+          {"Stunde", db::integerField(4)},
+          {"Lehrer", db::textField("Mus")},
+          {"Klasse", db::textField("7a")},
+          {"Fach", db::textField("M")},
+          {"Bemerkung", db::textField("")},
+          {"Telefon", db::textField("")},
+          {"Kopie", db::integerField(0)},
+          {"TAN", db::integerField(0)}};
+}
+
+class DbGuardedUpdate : public DbUpdate {
+ protected:
+  void executeGuarded(const QString& statement, const db::ExpectedValues& expected) {
+    db::Connection connection;
+    connection.setConnectionString(notificationConnection(m_path));
+    db::Command command(connection);
+    command.setText(statement);
+    command.setExpectedValues(expected);
+    command.execute();
+  }
+
+  // Expects the guarded statement to be refused as a changed row, with the
+  // file exactly as before; returns the refusal message.
+  QString expectRowChanged(const QString& statement, const db::ExpectedValues& expected) {
+    const QByteArray before = fileBytes(m_path);
+    QString message;
+    try {
+      executeGuarded(statement, expected);
+      ADD_FAILURE() << "written although the row changed";
+    } catch (const db::RowChangedError& error) {
+      message = error.message();
+    } catch (const db::Error& error) {
+      ADD_FAILURE() << "not a refusal of a changed row: " << error.what();
+    }
+    EXPECT_EQ(fileBytes(m_path), before);
+    return message;
+  }
+};
+
+}  // namespace
+
+TEST_F(DbGuardedUpdate, RowAsRead_IsWritten) {
+  executeGuarded(markDone(QString()), row17AsRead());
+  EXPECT_EQ(row(17)->asInteger("Status"), 3);
+}
+
+TEST_F(DbGuardedUpdate, CancelledByTheIssuerSinceTheRead_WritesNothing) {
+  execute(QStringLiteral("UPDATE BenachrichtigungsTabelle SET Status='4' WHERE ID=17"));
+  const QString message = expectRowChanged(markDone(QString()), row17AsRead());
+  EXPECT_TRUE(message.contains(QLatin1String("Status holds 4 instead of 2"))) << message.toStdString();
+  EXPECT_EQ(row(17)->asInteger("Status"), 4);
+}
+
+TEST_F(DbGuardedUpdate, NewRemarkSinceTheRead_WritesNothing) {
+  execute(QStringLiteral("UPDATE BenachrichtigungsTabelle SET Bemerkung='Raum B2' WHERE ID=17"));
+  const QString message = expectRowChanged(markDone(QString()), row17AsRead());
+  EXPECT_TRUE(message.contains(QLatin1String("Bemerkung"))) << message.toStdString();
+  EXPECT_EQ(row(17)->asText("Bemerkung"), QStringLiteral("Raum B2"));
+}
+
+TEST_F(DbGuardedUpdate, NewTimeSinceTheRead_WritesNothing) {
+  execute(QStringLiteral("UPDATE BenachrichtigungsTabelle SET SetTime=#12/08/2026 07.15.31# WHERE ID=17"));
+  expectRowChanged(markDone(QString()), row17AsRead());
+}
+
+TEST_F(DbGuardedUpdate, RowDeletedSinceTheRead_WritesNothing) {
+  const QString message = expectRowChanged(markDone(QString()).replace("ID=17", "ID=99"),
+                                           {{"ID", db::integerField(99)}, {"Status", db::integerField(2)}});
+  EXPECT_TRUE(message.contains(QLatin1String("no row with ID=99"))) << message.toStdString();
+}
+
+TEST_F(DbGuardedUpdate, NullColumnsReadAsZeroAndEmpty_MatchTheirValues) {
+  // Row 19 holds NULL in RueckTime and Telefon; the store read them as 0 and "".
+  executeGuarded(QStringLiteral("UPDATE BenachrichtigungsTabelle SET Status='3', RueckTime=#12/30/1899 00.00.00#, "
+                                "Telefon='' WHERE ID=19"),
+                 {{"ID", db::integerField(19)},
+                  {"Status", db::integerField(2)},
+                  {"RueckTime", db::dateTimeField(0)},
+                  {"Telefon", db::textField("")}});
+  EXPECT_EQ(row(19)->asInteger("Status"), 3);
+  EXPECT_EQ(m_dataset->field("RueckTime").type, db::Field::Type::Null);
+}
+
+// ------------------------------------------------- interrupted and failed updates
+
+namespace {
+
+const char* const kFault = "ZOVA_DB_WORKER_FAULT";
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// mdb-export's data lines by ID (the first field).
+QMap<QByteArray, QByteArray> exportedRows(const QString& path) {
+  QMap<QByteArray, QByteArray> rows;
+  const QList<QByteArray> lines = mdbExport(path, kTable).split('\n');
+  for (int i = 1; i < lines.size(); ++i)
+    if (!lines[i].isEmpty()) rows.insert(lines[i].left(lines[i].indexOf(',')), lines[i]);
+  return rows;
+}
+
+// mdb-reader's rows by ID; empty when the npm reader is not installed.
+QMap<int, QJsonArray> readerRows(const QString& path) {
+  QMap<int, QJsonArray> rows;
+  const QByteArray json = mdbReaderJson(path);
+  for (const QJsonValue row : QJsonDocument::fromJson(json)["tables"][0]["rows"].toArray())
+    rows.insert(row[0].toInt(), row.toArray());
+  return rows;
+}
+
+// A file's rows as both independent readers see them.
+struct ReadRows {
+  QMap<QByteArray, QByteArray> exported;
+  QMap<int, QJsonArray> read;
+};
+
+ReadRows readRows(const QString& path) { return {exportedRows(path), readerRows(path)}; }
+
+// Both readers see every row of the file exactly as in one of the two
+// versions, and no row more or less.
+void expectEveryRowBeforeOrAfter(const QString& path, const ReadRows& before, const ReadRows& after) {
+  const ReadRows now = readRows(path);
+  ASSERT_FALSE(before.exported.isEmpty()) << "mdb-export is not available";
+  EXPECT_EQ(now.exported.keys(), before.exported.keys());
+  for (auto it = now.exported.cbegin(); it != now.exported.cend(); ++it)
+    EXPECT_TRUE(it.value() == before.exported.value(it.key()) || it.value() == after.exported.value(it.key()))
+        << "mdb-export: " << it.value().toStdString();
+  EXPECT_EQ(now.read.keys(), before.read.keys());
+  for (auto it = now.read.cbegin(); it != now.read.cend(); ++it)
+    EXPECT_TRUE(it.value() == before.read.value(it.key()) || it.value() == after.read.value(it.key()))
+        << "mdb-reader: row " << it.key();
+}
+
+class DbInterruptedUpdate : public DbUpdate {
+ protected:
+  void SetUp() override {
+    DbUpdate::SetUp();
+    m_before = m_dir.filePath("before.mdb");
+    m_after = m_dir.filePath("after.mdb");
+  }
+
+  // Keeps copies of both versions and how the readers see them.
+  void keepVersions(const QByteArray& before, const QByteArray& after) {
+    writeBytes(m_before, before);
+    writeBytes(m_after, after);
+    m_rowsBefore = readRows(m_before);
+    m_rowsAfter = readRows(m_after);
+  }
+  void TearDown() override { qunsetenv(kFault); }
+
+  // Runs the statement with the fault; true when it finished. The worker
+  // reads the fault from its environment, so one is started for it, and
+  // another one without it afterwards.
+  bool executeWithFault(const QString& statement, const QByteArray& fault, QString* message = nullptr) {
+    qputenv(kFault, fault);
+    db::worker::setWorkerForTesting(QString());
+    bool finished = true;
+    try {
+      execute(statement);
+    } catch (const db::Error& error) {
+      finished = false;
+      if (message) *message = error.message();
+    }
+    qunsetenv(kFault);
+    db::worker::setWorkerForTesting(QString());
+    return finished;
+  }
+
+  bool journalLeft() const {
+    const QString journal = db::engine::journalFileFor(m_path);
+    return QFileInfo::exists(journal) || QFileInfo::exists(journal + ".tmp");
+  }
+
+  QString m_before, m_after;  // copies of the file before and after the update
+  ReadRows m_rowsBefore, m_rowsAfter;
+};
+
+}  // namespace
+
+TEST_F(DbInterruptedUpdate, KilledAfterEachPageWrite_NextOperationFindsTheFileAsItWas) {
+  const QString statement = markDone(QStringLiteral("Raum ''A1'' tauschen"));
+  execute(statement);
+  const QByteArray updated = fileBytes(m_path);
+  keepVersions(m_original, updated);
+  int killed = 0;
+  for (int k = 0; k < 10; ++k) {
+    writeBytes(m_path, m_original);
+    if (executeWithFault(statement, "kill-after-page:" + QByteArray::number(k))) {
+      EXPECT_EQ(fileBytes(m_path), updated);
+      EXPECT_FALSE(journalLeft());
+      break;
+    }
+    ++killed;
+    ASSERT_TRUE(journalLeft()) << "killed after page " << k;
+    expectEveryRowBeforeOrAfter(m_path, m_rowsBefore, m_rowsAfter);
+    // The next operation on the file, a query, first undoes the interrupted update.
+    EXPECT_EQ(row(17)->asInteger("Status"), 2) << "killed after page " << k;
+    m_connection.close();
+    EXPECT_EQ(fileBytes(m_path), m_original) << "killed after page " << k;
+    EXPECT_FALSE(journalLeft());
+  }
+  EXPECT_GE(killed, 2);  // once before the first page write, once after the only one
+}
+
+TEST_F(DbInterruptedUpdate, FileUnreachableAfterTheKill_IsRestoredWhenItIsBack) {
+  const QString statement = markDone(QString());
+  ASSERT_FALSE(executeWithFault(statement, "kill-after-page:1"));
+  const QString away = m_path + ".away";
+  ASSERT_TRUE(QFile::rename(m_path, away));
+  EXPECT_THROW(row(17), db::Error);
+  EXPECT_TRUE(journalLeft());
+  ASSERT_TRUE(QFile::rename(away, m_path));
+  EXPECT_EQ(row(17)->asInteger("Status"), 2);
+  EXPECT_EQ(fileBytes(m_path), m_original);
+  EXPECT_FALSE(journalLeft());
+}
+
+TEST_F(DbInterruptedUpdate, FileReplacedAfterTheKill_IsLeftAsTheOtherProgramWroteIt) {
+  ASSERT_FALSE(executeWithFault(markDone(QString()), "kill-after-page:1"));
+  writeNotificationFile(m_path, 20);  // the issuing program writes a new, longer file
+  const QByteArray replaced = fileBytes(m_path);
+  ASSERT_NE(replaced.size(), m_original.size());
+  EXPECT_EQ(row(17)->asInteger("Status"), 2);
+  EXPECT_EQ(fileBytes(m_path), replaced);
+  EXPECT_FALSE(journalLeft());
+}
+
+TEST_F(DbInterruptedUpdate, DiskFullAtThePageWrite_IsUndoneAtOnce) {
+  QString message;
+  ASSERT_FALSE(executeWithFault(markDone(QString()), "fail-page:1", &message));
+  EXPECT_TRUE(message.contains(QLatin1String("undone"))) << message.toStdString();
+  EXPECT_EQ(fileBytes(m_path), m_original);
+  EXPECT_FALSE(journalLeft());
+}
+
+TEST_F(DbInterruptedUpdate, DiskFullAtTheJournal_LeavesTheFileUntouched) {
+  QString message;
+  ASSERT_FALSE(executeWithFault(markDone(QString()), "fail-journal", &message));
+  EXPECT_TRUE(message.contains(QLatin1String("journal"))) << message.toStdString();
+  EXPECT_EQ(fileBytes(m_path), m_original);
+  EXPECT_FALSE(journalLeft());
+}
+
+TEST_F(DbInterruptedUpdate, FileShrinkingUnderTheUpdate_GetsNoPageOfIt) {
+  QString message;
+  ASSERT_FALSE(executeWithFault(markDone(QString()), "shrink-before-page:1", &message));
+  EXPECT_TRUE(message.contains(QLatin1String("size"))) << message.toStdString();
+  EXPECT_EQ(fileBytes(m_path), m_original.left(m_original.size() - 4096));
+  EXPECT_FALSE(journalLeft());
+}
+
+TEST_F(DbInterruptedUpdate, SeveralPagesKilledAfterEachWrite_EveryRowBeforeOrAfterAndThenAsBefore) {
+  writeNotificationFile(m_path, 60);
+  const QByteArray original = fileBytes(m_path);
+  for (int id : {17, 100, 130, 159})
+    execute(QStringLiteral("UPDATE BenachrichtigungsTabelle SET Status='3' WHERE ID=%1").arg(id));
+  const QByteArray updated = fileBytes(m_path);
+  const QVector<int> pages = changedPages(original, updated);
+  ASSERT_GE(pages.size(), 3);
+  keepVersions(original, updated);
+  for (int k = 0; k <= pages.size(); ++k) {
+    writeBytes(m_path, original);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      qputenv(kFault, "kill-after-page:" + QByteArray::number(k));
+      try {
+        db::engine::writePagesThroughJournal(m_path, original, updated, 4096);
+      } catch (...) {
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "page " << k;
+    ASSERT_TRUE(journalLeft());
+    // Pages are written in file order: the first k hold the new bytes.
+    const QByteArray interrupted = fileBytes(m_path);
+    for (int i = 0; i < pages.size(); ++i) {
+      const QByteArray& expected = i < k ? updated : original;
+      EXPECT_EQ(interrupted.mid(pages[i] * 4096, 4096), expected.mid(pages[i] * 4096, 4096)) << k << "/" << i;
+    }
+    EXPECT_EQ(changedPages(interrupted, original).size(), k);
+    expectEveryRowBeforeOrAfter(m_path, m_rowsBefore, m_rowsAfter);
+    EXPECT_EQ(row(17)->asInteger("Status"), 2);
+    m_connection.close();
+    EXPECT_EQ(fileBytes(m_path), original) << "killed after page " << k;
+    EXPECT_FALSE(journalLeft());
+  }
 }

@@ -277,6 +277,18 @@ jet::Database notificationDatabase(TDateTime now) {
       QString("0221 654321"));
   add(6, 2, true, now - 20 * minute, now - 20 * minute, tomorrow, 6, "Kle", "10a", "Ch", "Versuch vorbereiten",
       QVariant());
+  // Further days, so that the dialog heads each day: the day after tomorrow
+  // (an acknowledged cancellation and an open notification), one day later
+  // (a cancellation not yet acknowledged), and yesterday, which the dialog
+  // lists only when it shows all notifications.
+  add(7, 5, true, now - 300 * minute, now - 240 * minute, today + 2, 3, "Ber", "6b", "Ek", "Wandertag entfällt",
+      QString("0221 123456"));
+  add(8, 2, true, now - 45 * minute, now - 45 * minute, today + 2, 1, "Sch", "Q2", "Ph", "Abiturvorbereitung",
+      QString(""));
+  add(9, 4, true, now - 500 * minute, now - 15 * minute, today + 3, 4, "Mül", "8a", "Ku", "Ausstellung",
+      QString("0171 5550987"));
+  add(10, 2, true, now - 1440 * minute, now - 1440 * minute, today - 1, 2, "Wag", "5c", "Bio", "Heft einsammeln",
+      QString(""));
   return database;
 }
 

@@ -34,7 +34,10 @@ QString longGermanDate(const QDate& date);
 jet::Database planDatabase(TDateTime now, bool update);
 
 // The notification database Benachrichtigungen.mdb at moment `now`: table
-// BenachrichtigungsTabelle with a few notifications for today and tomorrow.
+// BenachrichtigungsTabelle with notifications of every status the dialog
+// shows (2 open, 3 done, 4 cancelled, 5 cancellation acknowledged) from
+// yesterday to three days ahead, with and without a telephone number, one
+// still in its grace time and one no longer valid.
 jet::Database notificationDatabase(TDateTime now);
 
 }  // namespace demo

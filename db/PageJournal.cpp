@@ -1,0 +1,408 @@
+// Rollback journal and page-wise write-back for updates of shared files.
+#include "db/PageJournal.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QVector>
+#include <cassert>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "db/Database.h"
+#include "db/JetFile.h"
+#include "platform/Folders.h"
+
+namespace db::engine {
+
+namespace {
+
+const QByteArray kJournalMagic("ZOVAJNL1");
+constexpr auto kStreamVersion = QDataStream::Qt_6_0;
+constexpr int kHashBytes = 32;  // SHA-256 of everything before it
+// Runs of read - change - write when another program changes the file meanwhile.
+constexpr int kAttempts = 3;
+
+// ------------------------------------------------------------------ faults
+
+struct Fault {
+  enum class Kind { None, KillAfterPage, FailPage, FailJournal, ShrinkBeforePage };
+  Kind kind = Kind::None;
+  int page = 0;
+};
+
+Fault faultFromEnvironment() {
+  const QString text = qEnvironmentVariable("ZOVA_DB_WORKER_FAULT");
+  if (text.isEmpty()) return {};
+  if (text == QLatin1String("fail-journal")) return {Fault::Kind::FailJournal, 0};
+  const QString name = text.section(u':', 0, 0);
+  bool ok = false;
+  const int page = text.section(u':', 1).toInt(&ok);
+  if (!ok || page < 0) return {};
+  if (name == QLatin1String("kill-after-page")) return {Fault::Kind::KillAfterPage, page};
+  if (name == QLatin1String("fail-page") && page > 0) return {Fault::Kind::FailPage, page};
+  if (name == QLatin1String("shrink-before-page") && page > 0) return {Fault::Kind::ShrinkBeforePage, page};
+  return {};
+}
+
+void killIfDue(const Fault& fault, int pagesWritten) {
+  if (fault.kind == Fault::Kind::KillAfterPage && fault.page == pagesWritten) ::raise(SIGKILL);
+}
+
+// ----------------------------------------------------------- file helpers
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Closes the descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : m_fd(fd) {}
+  ~Descriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return m_fd; }
+
+ private:
+  int m_fd;
+};
+
+bool writeAt(int fd, qint64 offset, const char* data, qint64 size) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, data, static_cast<size_t>(size), offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    offset += n;
+    size -= n;
+  }
+  return true;
+}
+
+// The bytes at offset; shorter at the end of the file, null on a read error.
+QByteArray readAt(int fd, qint64 offset, qint64 size) {
+  QByteArray bytes(size, Qt::Uninitialized);
+  qint64 done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, bytes.data() + done, static_cast<size_t>(size - done), offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return {};
+    if (n == 0) break;
+    done += n;
+  }
+  bytes.truncate(done);
+  return bytes;
+}
+
+qint64 sizeOf(int fd) {
+  struct stat info {};
+  return ::fstat(fd, &info) == 0 ? static_cast<qint64>(info.st_size) : -1;
+}
+
+bool syncFolder(const QString& folder) {
+  const Descriptor fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY));
+  return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+}
+
+QString fileKey(const QString& path) {
+  const QFileInfo info(path);
+  const QString canonical = info.canonicalFilePath();
+  return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QString fileStem(const QString& path) {
+  return journalFolder() +
+         QString::fromLatin1(QCryptographicHash::hash(fileKey(path).toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+// Holds the lock of the journal folder: one update or recovery at a time.
+class FolderLock {
+ public:
+  FolderLock() {
+    const QString folder = journalFolder();
+    if (!folders::createFolder(folder))
+      throw db::Error(QStringLiteral("The journal folder %1 cannot be created").arg(folder));
+    m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (m_fd < 0) throw db::Error(QStringLiteral("The journal folder %1 cannot be opened: %2").arg(folder, systemError(errno)));
+    while (::flock(m_fd, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        const int error = errno;
+        ::close(m_fd);
+        throw db::Error(QStringLiteral("The journal folder %1 cannot be locked: %2").arg(folder, systemError(error)));
+      }
+    }
+  }
+  ~FolderLock() { ::close(m_fd); }  // closing releases the lock
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int m_fd = -1;
+};
+
+// --------------------------------------------------------------- journal
+
+struct Journal {
+  QString path;        // the file's key (fileKey)
+  qint64 fileSize = 0;
+  QVector<qint64> offsets;
+  QVector<QByteArray> pages;  // original bytes, one per offset
+};
+
+QByteArray encodeJournal(const Journal& journal) {
+  QByteArray bytes;
+  QDataStream out(&bytes, QIODevice::WriteOnly);
+  out.setVersion(kStreamVersion);
+  out.writeRawData(kJournalMagic.constData(), kJournalMagic.size());
+  out << journal.path << journal.fileSize << static_cast<quint32>(journal.offsets.size());
+  for (int i = 0; i < journal.offsets.size(); ++i) out << journal.offsets[i] << journal.pages[i];
+  return bytes + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// Null for a journal that is not complete and intact.
+std::optional<Journal> decodeJournal(const QByteArray& bytes) {
+  if (bytes.size() < kJournalMagic.size() + kHashBytes || !bytes.startsWith(kJournalMagic)) return std::nullopt;
+  const QByteArray body = bytes.left(bytes.size() - kHashBytes);
+  if (QCryptographicHash::hash(body, QCryptographicHash::Sha256) != bytes.right(kHashBytes)) return std::nullopt;
+  QDataStream in(body);
+  in.setVersion(kStreamVersion);
+  in.skipRawData(kJournalMagic.size());
+  Journal journal;
+  quint32 count = 0;
+  in >> journal.path >> journal.fileSize >> count;
+  if (in.status() != QDataStream::Ok || count > static_cast<quint32>(body.size())) return std::nullopt;
+  for (quint32 i = 0; i < count; ++i) {
+    qint64 offset = 0;
+    QByteArray page;
+    in >> offset >> page;
+    if (in.status() != QDataStream::Ok || offset < 0 || offset + page.size() > journal.fileSize) return std::nullopt;
+    journal.offsets.append(offset);
+    journal.pages.append(page);
+  }
+  if (!in.atEnd()) return std::nullopt;
+  return journal;
+}
+
+// Writes the journal under a temporary name, flushes it and renames it into
+// place, so that a journal under its own name is always complete.
+void writeJournal(const QString& journalFile, const Journal& journal, const Fault& fault) {
+  const QString temporary = journalFile + QStringLiteral(".tmp");
+  const QByteArray bytes = encodeJournal(journal);
+  const Descriptor fd(::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+  bool ok = fd.get() >= 0;
+  int error = ok ? 0 : errno;
+  if (ok && fault.kind == Fault::Kind::FailJournal) {
+    ok = false;
+    error = ENOSPC;
+  }
+  if (ok && !(writeAt(fd.get(), 0, bytes.constData(), bytes.size()) && ::fsync(fd.get()) == 0)) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(journalFile).constData()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    QFile::remove(temporary);
+    throw db::Error(QStringLiteral("The journal %1 cannot be written: %2").arg(journalFile, systemError(error)));
+  }
+  if (!syncFolder(journalFolder()))
+    throw db::Error(QStringLiteral("The journal folder %1 cannot be flushed").arg(journalFolder()));
+}
+
+void removeJournal(const QString& journalFile) {
+  QFile::remove(journalFile);
+  syncFolder(journalFolder());
+}
+
+// Recovery with the folder lock held.
+void recoverLocked(const QString& path) {
+  const QString journalFile = fileStem(path) + QStringLiteral(".journal");
+  QFile::remove(journalFile + QStringLiteral(".tmp"));  // never in force: no page was written after it
+  if (!QFileInfo::exists(journalFile)) return;
+  QFile file(journalFile);
+  if (!file.open(QIODevice::ReadOnly))
+    throw db::Error(QStringLiteral("The journal %1 of %2 cannot be read: %3").arg(journalFile, path, file.errorString()));
+  const std::optional<Journal> journal = decodeJournal(file.readAll());
+  file.close();
+  // A journal only comes into force complete (it is renamed into place);
+  // anything else under its name was never followed by a page write.
+  if (!journal || journal->path != fileKey(path)) {
+    removeJournal(journalFile);
+    return;
+  }
+  const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDWR));
+  if (fd.get() < 0)
+    throw db::Error(QStringLiteral("An interrupted update of %1 cannot be undone yet: %2").arg(path, systemError(errno)));
+  if (sizeOf(fd.get()) != journal->fileSize) {
+    // Another program has replaced the file since; its content is not ours to undo.
+    removeJournal(journalFile);
+    return;
+  }
+  for (int i = 0; i < journal->offsets.size(); ++i) {
+    const QByteArray& page = journal->pages[i];
+    if (readAt(fd.get(), journal->offsets[i], page.size()) == page) continue;
+    if (!writeAt(fd.get(), journal->offsets[i], page.constData(), page.size()))
+      throw db::Error(QStringLiteral("An interrupted update of %1 cannot be undone yet: %2").arg(path, systemError(errno)));
+  }
+  if (::fsync(fd.get()) != 0)
+    throw db::Error(QStringLiteral("An interrupted update of %1 cannot be undone yet: %2").arg(path, systemError(errno)));
+  removeJournal(journalFile);
+}
+
+// Thrown when the shared file no longer holds what the update started from;
+// nothing has been written then.
+struct ChangedMeanwhile : db::Error {
+  using db::Error::Error;
+};
+
+// Puts the original bytes back into the first `started` pages where they
+// still hold what this update wrote, and into the page whose write failed
+// halfway (`failed`, or -1). A page someone else wrote since is theirs and
+// stays; nothing is written past the end of the file. False when a write
+// fails (the journal must then stay for the next operation).
+bool undoPages(int fd, const Journal& journal, const QVector<QByteArray>& newPages, int started, int failed) {
+  bool ok = true;
+  const qint64 size = sizeOf(fd);
+  for (int i = 0; i < started; ++i) {
+    const qint64 offset = journal.offsets[i];
+    const QByteArray& original = journal.pages[i];
+    if (offset + original.size() > size) continue;
+    const QByteArray now = readAt(fd, offset, original.size());
+    if (now == original || (i != failed && now != newPages[i])) continue;
+    ok = writeAt(fd, offset, original.constData(), original.size()) && ok;
+  }
+  return ::fsync(fd) == 0 && ok;
+}
+
+// The page write with the folder lock held.
+void writePagesLocked(const QString& path, const QByteArray& original, const QByteArray& updated, int pageSize) {
+  assert(original.size() == updated.size() && pageSize > 0);
+  Journal journal;
+  journal.path = fileKey(path);
+  journal.fileSize = original.size();
+  QVector<QByteArray> newPages;
+  for (qint64 offset = 0; offset < original.size(); offset += pageSize) {
+    const QByteArray before = original.mid(offset, pageSize);
+    const QByteArray after = updated.mid(offset, pageSize);
+    if (before == after) continue;
+    journal.offsets.append(offset);
+    journal.pages.append(before);
+    newPages.append(after);
+  }
+  if (journal.offsets.isEmpty()) return;
+
+  const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDWR));
+  if (fd.get() < 0) throw db::Error(QStringLiteral("Database file %1 cannot be written: %2").arg(path, systemError(errno)));
+  if (sizeOf(fd.get()) != original.size() || readAt(fd.get(), 0, original.size()) != original)
+    throw ChangedMeanwhile(QStringLiteral("Database file %1 changed while it was being updated").arg(path));
+
+  const Fault fault = faultFromEnvironment();
+  const QString journalFile = fileStem(path) + QStringLiteral(".journal");
+  writeJournal(journalFile, journal, fault);
+  killIfDue(fault, 0);
+
+  int started = 0;
+  auto fail = [&](const QString& why, int failed = -1) {
+    if (undoPages(fd.get(), journal, newPages, started, failed)) {
+      removeJournal(journalFile);
+      return db::Error(QStringLiteral("Update of %1 failed and was undone: %2").arg(path, why));
+    }
+    return db::Error(QStringLiteral("Update of %1 failed (%2); it is undone at the next access").arg(path, why));
+  };
+  for (int i = 0; i < newPages.size(); ++i) {
+    if (fault.kind == Fault::Kind::ShrinkBeforePage && fault.page == i + 1 &&
+        ::ftruncate(fd.get(), qMax<qint64>(0, original.size() - pageSize)) != 0)
+      throw fail(systemError(errno));
+    if (sizeOf(fd.get()) != original.size()) throw fail(QStringLiteral("another program changed the file's size"));
+    ++started;
+    const bool failNow = fault.kind == Fault::Kind::FailPage && fault.page == i + 1;
+    if (failNow || !writeAt(fd.get(), journal.offsets[i], newPages[i].constData(), newPages[i].size()))
+      throw fail(systemError(failNow ? ENOSPC : errno), i);
+    killIfDue(fault, i + 1);
+  }
+  if (::fsync(fd.get()) != 0) throw fail(systemError(errno));
+  for (int i = 0; i < newPages.size(); ++i)
+    if (readAt(fd.get(), journal.offsets[i], newPages[i].size()) != newPages[i])
+      throw fail(QStringLiteral("a page did not read back as written"));
+  removeJournal(journalFile);
+}
+
+QByteArray readWholeFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
+  QByteArray bytes = file.readAll();
+  if (file.error() != QFile::NoError)
+    throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
+  return bytes;
+}
+
+}  // namespace
+
+QString journalFolder() {
+  return folders::applicationDataFolder() + QStringLiteral("Kelvaro/Zova-Monitor/Journal/");
+}
+
+QString journalFileFor(const QString& path) { return fileStem(path) + QStringLiteral(".journal"); }
+
+void recoverInterruptedUpdate(const QString& path) {
+  const QString stem = fileStem(path);
+  if (!QFileInfo::exists(stem + QStringLiteral(".journal")) && !QFileInfo::exists(stem + QStringLiteral(".journal.tmp")))
+    return;
+  const FolderLock lock;
+  recoverLocked(path);
+}
+
+void writePagesThroughJournal(const QString& path, const QByteArray& original, const QByteArray& updated,
+                              int pageSize) {
+  const FolderLock lock;
+  recoverLocked(path);
+  writePagesLocked(path, original, updated, pageSize);
+}
+
+void updateThroughJournal(const QString& path, const std::function<void(const QString& scratchPath)>& change) {
+  const FolderLock lock;
+  recoverLocked(path);
+  const int pageSize = checkJetFile(path) == JetVersion::Jet3 ? 2048 : 4096;
+  const QString scratch = fileStem(path) + QStringLiteral(".scratch");
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const QByteArray original = readWholeFile(path);
+    QByteArray updated;
+    try {
+      QFile copy(scratch);
+      if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate) || copy.write(original) != original.size() ||
+          !copy.flush())
+        throw db::Error(QStringLiteral("A scratch copy of %1 cannot be written: %2").arg(path, copy.errorString()));
+      copy.close();
+      change(scratch);
+      updated = readWholeFile(scratch);
+      QFile::remove(scratch);
+    } catch (const db::Error& error) {
+      QFile::remove(scratch);
+      QString message = error.message();
+      throw db::Error(message.replace(scratch, path));
+    }
+    if (updated.size() != original.size())
+      throw db::Error(QStringLiteral("Update of %1 refused: it would change the size of the file").arg(path));
+    try {
+      writePagesLocked(path, original, updated, pageSize);
+      return;
+    } catch (const ChangedMeanwhile&) {
+      // Run the change again on the file as it is now.
+    }
+  }
+  throw db::Error(QStringLiteral("Database file %1 kept changing while it was being updated").arg(path));
+}
+
+}  // namespace db::engine

@@ -1,0 +1,55 @@
+// TNachrichtsatz: one notification of the table BenachrichtigungsTabelle in
+// memory - reading it from a result row and writing it back into its row.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "db/UpdateGuard.h"
+#include "platform/DateTime.h"
+
+namespace db {
+class Dataset;
+}
+
+class TNachrichtsatz {
+ public:
+  qint32 ID = 0;             // key of the row; a record with ID 0 is never written
+  std::uint8_t Status = 0;   // 1 .. 5, see the notification dialog
+  bool Valid = true;
+  TDateTime SetTime = 0;     // issued
+  TDateTime RueckTime = 0;   // changed by the issuing side
+  TDateTime Datum = 0;       // the school day concerned
+  qint32 Stunde = 0;         // the lesson on that day
+  QString Lehrer;
+  QString Klasse;
+  QString Fach;
+  QString Bemerkung;
+  QString Telefon;
+  qint32 Kopie = 0;
+  qint32 TAN = 0;
+
+  // Fills the record from the current row of an open result set. False when
+  // the set stands past its last row, or a column is missing or does not
+  // convert (the record is then of no use). Only Status's low 8 bits are kept.
+  bool ReadFromDataSet(const db::Dataset& dataSet);
+
+  // Writes the whole record back into its row with the system's UPDATE
+  // (UpdateStatement). False, with no message, when ID is 0 or anything fails;
+  // the record keeps its values either way. The write is guarded: when the
+  // row no longer holds the values this record was read with (the issuing
+  // side changed or removed it meanwhile), nothing is written, the result is
+  // false and RowChangedOnSave is set.
+  bool SaveToDB();
+
+  // The UPDATE statement SaveToDB sends for this record.
+  QString UpdateStatement() const;
+
+  // The last SaveToDB was refused because the row had changed since it was read.
+  bool RowChangedOnSave = false;
+
+ private:
+  // The fourteen columns as they were read (or last written); empty for a
+  // record that was never read, which is then written unguarded.
+  db::ExpectedValues m_asRead;
+};
