@@ -7,6 +7,7 @@
 #include <QTextStream>
 
 #include "PlanCheck.h"
+#include "notifications/Notifications.h"
 #include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "settings/SettingsValues.h"
@@ -29,6 +30,9 @@ void CheckTest::SetUp() {
   ASSERT_TRUE(m_config.isValid() && m_data.isValid());
   Plan = PlanState{};
   Settings = SettingsValues{};
+  // A program starts with the telephone button's normal picture.
+  IndicatorIdle = true;
+  NotificationsAvailable = false;
   DM = std::make_unique<TDM>();
   m_savedConfigHome = qgetenv("XDG_CONFIG_HOME");
   qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
@@ -42,12 +46,15 @@ void CheckTest::TearDown() {
   qputenv("XDG_CONFIG_HOME", m_savedConfigHome);
 }
 
-void CheckTest::writeSettings(const QStringList& settingsLines, const QString& datenpfad) {
+void CheckTest::writeSettings(const QStringList& settingsLines, const QString& datenpfad,
+                              const QString& pfadBenachrichtigungen) {
   QDir().mkpath(settingsFolder());
   QFile file(settingsFolder() + "Zova-Monitor.ini");
   ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
   QTextStream out(&file);
-  out << "[Pfade]\nDatenpfad=" << (datenpfad.isNull() ? planFolder() : datenpfad) << "\n[Settings]\n";
+  out << "[Pfade]\nDatenpfad=" << (datenpfad.isNull() ? planFolder() : datenpfad) << "\n";
+  if (!pfadBenachrichtigungen.isNull()) out << "PfadBenachrichtigungen=" << pfadBenachrichtigungen << "\n";
+  out << "[Settings]\n";
   for (const QString& line : settingsLines) out << line << "\n";
 }
 

@@ -30,8 +30,10 @@ class CheckTest : public ::testing::Test {
   QString settingsFolder() const { return configHome() + "/Kelvaro/Zova-Monitor/"; }
   // The plan folder, with a trailing "/".
   QString planFolder() const { return m_data.path() + '/'; }
-  // Writes Zova-Monitor.ini: Datenpfad (planFolder() when null) and the given [Settings] lines.
-  void writeSettings(const QStringList& settingsLines = {}, const QString& datenpfad = QString());
+  // Writes Zova-Monitor.ini: Datenpfad (planFolder() when null), the
+  // notification folder when not null, and the given [Settings] lines.
+  void writeSettings(const QStringList& settingsLines = {}, const QString& datenpfad = QString(),
+                     const QString& pfadBenachrichtigungen = QString());
   // Runs the check standing at `at` (Wednesday 10:00 by default); the
   // report, with the exit status in `status`.
   QJsonObject check(CheckOptions options = {});

@@ -9,6 +9,7 @@
 #include <QMap>
 
 #include "CheckFixture.h"
+#include "tests/notifications/NotificationFixture.h"
 #include "tests/platform/ProgramRun.h"
 
 namespace {
@@ -118,14 +119,19 @@ TEST_F(CheckProgram, ConfigHome_NamesTheSettingsFolderToCheck) {
 
 TEST_F(CheckProgram, NothingIsWritten_IntoTheSettingsOrPlanFolder) {
   planOf({weekDay(2)}).write(planFolder());
-  writeSettings({"PfadBenachrichtigungen=" + planFolder(), "LastTyp=1", "Left=-20"});
+  // Due notifications: the monitor's check reads them and writes nothing back.
+  notiftest::writeNotes(planFolder() + "Benachrichtigungen.mdb", {notiftest::note(1, 2, 30), notiftest::note(2, 4, 30)});
+  writeSettings({"LastTyp=1", "Left=-20"}, QString(), planFolder());
   const auto settingsBefore = contentOf(configHome());
   const auto planBefore = contentOf(planFolder());
   QTemporaryDir pictures;
-  const ProgramRun result = run({"--png", pictures.path() + "/page.png", "--audience", "0"});
+  const ProgramRun result =
+      run({"--png", pictures.path() + "/page.png", "--audience", "0", "--at", "2026-12-08 10:00", "--json"});
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
   EXPECT_TRUE(QFile::exists(pictures.path() + "/page.png"));
+  const QJsonObject report = QJsonDocument::fromJson(result.out.toUtf8()).object();
+  EXPECT_EQ(report["notifications"]["due"].toInt(), 2);
   EXPECT_EQ(contentOf(configHome()), settingsBefore);
   EXPECT_EQ(contentOf(planFolder()), planBefore);
 }

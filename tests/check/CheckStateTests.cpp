@@ -9,6 +9,7 @@
 #include "db/WorkerClient.h"
 #include "jet/JetWriter.h"
 #include "platform/Folders.h"
+#include "tests/notifications/NotificationFixture.h"
 
 namespace {
 
@@ -217,6 +218,51 @@ TEST_F(CheckStates, FileBeingWritten_ShowsNoConnectionAndSaysItIsBeingWritten) {
   EXPECT_EQ(report["planFile"]["copy"]["outcome"].toString(), "being written");
   const QString why = report["screen"]["why"].toString();
   EXPECT_TRUE(why.contains("being written right now")) << why.toStdString();
+}
+
+TEST_F(CheckStates, NotificationsOn_GiveTheDueCountAndTheNextCheck) {
+  using namespace notiftest;
+  planOf({today()}).write(planFolder());
+  // Due: issued 30 and 60 minutes ago. Pending: issued 2 minutes ago, due in 3.
+  // Not counted: done (3), not yet issued (1), yesterday's.
+  writeNotes(planFolder() + "Benachrichtigungen.mdb",
+             {note(1, 2, 30), note(2, 4, 60), note(3, 2, 2), note(4, 3, 30), note(5, 1, 30), note(6, 2, 30, -1)});
+  writeSettings({"KarenzZeit=5"}, QString(), planFolder());
+  const QJsonObject report = check(notiftest::now());
+  const QJsonObject notifications = report["notifications"].toObject();
+  EXPECT_EQ(notifications["state"].toString(), "on");
+  EXPECT_TRUE(notifications["loaded"].toBool());
+  EXPECT_EQ(notifications["notifications"].toInt(), 5);
+  EXPECT_EQ(notifications["due"].toInt(), 2);
+  EXPECT_EQ(notifications["nextCheckMs"].toInt(), 180000);
+  EXPECT_EQ(notifications["picture"].toString(), "red");
+  EXPECT_FALSE(notifications["clockWarning"].toBool());
+  EXPECT_TRUE(report["messages"].toArray().isEmpty());
+}
+
+TEST_F(CheckStates, NotificationStampedAheadOfTheClock_ReportsTheClockWarningWithoutShowingIt) {
+  using namespace notiftest;
+  planOf({today()}).write(planFolder());
+  writeNotes(planFolder() + "Benachrichtigungen.mdb", {note(1, 2, -10)});
+  writeSettings({}, QString(), planFolder());
+  const QJsonObject report = check(notiftest::now());
+  EXPECT_TRUE(report["notifications"]["clockWarning"].toBool());
+  EXPECT_EQ(report["notifications"]["due"].toInt(), 0);
+  ASSERT_EQ(report["messages"].toArray().size(), 1);
+  EXPECT_EQ(report["messages"][0]["text"].toString(), "Bitte die Uhrzeit mit dem Server der Datenbank synchronisieren");
+}
+
+TEST_F(CheckStates, NotificationDatabaseMissing_IsBrokenWithTheMonitorsMessage) {
+  planOf({weekDay(2)}).write(planFolder());
+  writeSettings({}, QString(), planFolder() + "notes/");
+  const QJsonObject report = check();
+  const QJsonObject notifications = report["notifications"].toObject();
+  EXPECT_EQ(notifications["state"].toString(), "broken");
+  EXPECT_EQ(notifications["message"].toString(),
+            QStringLiteral("Datenbank Benachrichtigung.mdb kann nicht geöffnet werden\rPrüfen Sie Pfad und Berechtigungen!"));
+  EXPECT_TRUE(notifications["why"].toString().contains(planFolder() + "notes/Benachrichtigungen.mdb"))
+      << notifications["why"].toString().toStdString();
+  EXPECT_EQ(status, 0);  // the plan is shown all the same
 }
 
 TEST_F(CheckStates, NotificationsWithoutFolder_AreOff) {

@@ -1,5 +1,8 @@
-// The notifications part of zova-check's report: off, or what the monitor's
-// start-up test and check of the notification database found.
+// The notifications part of zova-check's report: off, broken (the start-up
+// test failed, with the message the monitor would show and the reason), or
+// on with what the monitor's check finds: the notifications of today and
+// later, the due count, the next check's interval, the telephone button's
+// picture and the clock warning.
 #pragma once
 
 #include <QJsonObject>
@@ -7,7 +10,9 @@
 
 class TForm1;
 
-// Reports the notification feature as the check window's start left it.
-// `shownMessages` are the message texts recorded since the window was
-// created. Writes nothing and shows nothing.
+// Reports the notification feature as the check window's start left it,
+// and runs the monitor's check (LoadFromDB, CountDue) once more for its
+// figures. `shownMessages` are the message texts recorded since the window
+// was created. Reads the notification database; writes nothing and shows
+// nothing.
 QJsonObject notificationsReport(const TForm1& form, const QStringList& shownMessages);

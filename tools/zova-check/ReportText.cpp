@@ -229,10 +229,24 @@ void writeNotifications(Writer& out, const QJsonObject& notifications) {
   if (notifications.contains("why")) state += QStringLiteral(": ") + notifications["why"].toString();
   out.field(QStringLiteral("state"), state);
   if (notifications.contains("file")) out.field(QStringLiteral("file"), notifications["file"].toString());
-  if (notifications.contains("due"))
-    out.field(QStringLiteral("due"), QString::number(notifications["due"].toInt()));
-  if (notifications.contains("nextCheckMs"))
-    out.field(QStringLiteral("next check"), QStringLiteral("in %1 ms").arg(notifications["nextCheckMs"].toInt()));
+  if (notifications.contains("message"))
+    out.field(QStringLiteral("message"), notifications["message"].isNull()
+                                             ? QStringLiteral("none")
+                                             : quoted(notifications["message"].toString().replace(u'\r', u' ')));
+  if (notifications["state"].toString() != QLatin1String("on")) return;
+  out.field(QStringLiteral("database"),
+            notifications["loaded"].toBool()
+                ? QStringLiteral("read: %1 notification(s) of today and later").arg(notifications["notifications"].toInt())
+                : QStringLiteral("the query failed: ") + notifications["loadError"].toString());
+  out.field(QStringLiteral("due"), QString::number(notifications["due"].toInt()));
+  out.field(QStringLiteral("next check"), QStringLiteral("in %1 s").arg(notifications["nextCheckMs"].toInt() / 1000.0));
+  out.field(QStringLiteral("telephone"), notifications["picture"].toString() == QLatin1String("red")
+                                             ? QStringLiteral("red picture")
+                                             : QStringLiteral("normal picture"));
+  if (notifications["clockWarning"].toBool())
+    out.field(QStringLiteral("clock"), QStringLiteral("a notification is stamped ahead of this clock: the monitor "
+                                                      "warns \"Bitte die Uhrzeit mit dem Server der Datenbank "
+                                                      "synchronisieren\""));
 }
 
 void writeTail(Writer& out, const QJsonObject& report) {
