@@ -101,6 +101,13 @@ void measureDays(TForm1& form, QJsonArray& audiences) {
     QJsonArray days = audience["days"].toArray();
     for (qsizetype d = 0; d < days.size() && d < list.Count(); ++d) {
       QJsonObject day = days[d].toObject();
+      day["laidOut"] = d >= days.size() - kDaysLaidOut;
+      if (!day["laidOut"].toBool()) {
+        day["rows"] = QJsonValue();
+        day["pages"] = QJsonValue();
+        days[d] = day;
+        continue;
+      }
       Plan.AktuellerTyp = typ;
       form.ShowNextTag(list.Items(static_cast<int>(d)));
       if (form.DBVerbunden && Plan.AktuellerTag) {

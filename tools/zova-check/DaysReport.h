@@ -21,7 +21,12 @@ QJsonObject tageslisteReport();
 // today) or "latest" (no day today or later).
 QString choiceOf(double datum);
 
-// Shows every day of `audiences` on `form`, as automatic paging shows a
-// day, and adds its rows and page count at the window's present size.
-// Changes the page on `form`; nothing else.
+// How many of an audience's latest days measureDays lays out. Each costs one
+// query of the day's rows; plans hold days to weeks, seldom more.
+constexpr int kDaysLaidOut = 62;
+
+// Shows the latest kDaysLaidOut days of each audience in `audiences` on
+// `form`, as automatic paging shows a day, and adds each one's rows and page
+// count at the window's present size (null for a day not laid out or whose
+// rows cannot be read). Changes the page on `form`; nothing else.
 void measureDays(TForm1& form, QJsonArray& audiences);

@@ -45,6 +45,7 @@ QString noConnectionWhy(const QJsonObject& planFile) {
   const QString datenpfad = planFile["datenpfad"].toString();
   const QString file = planFile["file"].toString();
   QString cause;
+  bool causeSaysAll = false;  // the file system's own answer, nothing to add
   if (datenpfad.isEmpty()) {
     cause = QStringLiteral("Datenpfad is empty, so the monitor looks for Zova-Internet.mdb in its working folder");
   } else if (copy["deadlinePassed"].toBool()) {
@@ -55,10 +56,13 @@ QString noConnectionWhy(const QJsonObject& planFile) {
     cause = QStringLiteral("Datenpfad \"%1\" lacks its trailing \"/\", so the monitor opens %2; %3 %4")
                 .arg(datenpfad, file, other["file"].toString(),
                      other["exists"].toBool() ? QStringLiteral("exists") : QStringLiteral("does not exist either"));
+    causeSaysAll = true;
   } else if (!planFile["folderExists"].toBool()) {
     cause = QStringLiteral("the folder %1 does not exist").arg(QFileInfo(file).path());
+    causeSaysAll = true;
   } else if (!planFile["exists"].toBool()) {
     cause = QStringLiteral("%1 does not exist").arg(file);
+    causeSaysAll = true;
   } else if (planFile["beingWritten"].toBool()) {
     cause = QStringLiteral("the plan file is being written right now; the monitor waits for a complete export");
   }
@@ -66,6 +70,7 @@ QString noConnectionWhy(const QJsonObject& planFile) {
   const QString attempt = copy["message"].toString();
   const QString detail = opened.isEmpty() ? attempt : opened;
   if (cause.isEmpty()) return detail;
+  if (causeSaysAll) return cause;
   return detail.isEmpty() ? cause : cause + QStringLiteral(" (") + detail + u')';
 }
 

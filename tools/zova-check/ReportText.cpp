@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QStringList>
 
+#include "DaysReport.h"
+
 namespace {
 
 class Writer {
@@ -156,7 +158,9 @@ void writeDays(Writer& out, const QJsonObject& days) {
     if (list.isEmpty()) out.line(QStringLiteral("    no plan day"));
     for (const QJsonValue& entry : list) {
       const QJsonObject day = entry.toObject();
-      const QString rows = day["rows"].isNull()
+      const QString rows = !day["laidOut"].toBool()
+                               ? QStringLiteral("not laid out (only the latest %1 days are)").arg(kDaysLaidOut)
+                           : day["rows"].isNull()
                                ? QStringLiteral("rows not readable")
                                : QStringLiteral("%1 rows, %2 page(s)").arg(day["rows"].toInt()).arg(day["pages"].toInt());
       out.line(QStringLiteral("    %1  %2  Druckdatum %3  DruckZeit %4  %5")
