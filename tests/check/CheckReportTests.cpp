@@ -94,6 +94,15 @@ TEST_F(CheckSettings, EmptyDatenpfad_IsTakenFromZovaIni) {
   EXPECT_EQ(status, 0);
 }
 
+TEST_F(CheckSettings, WindowSizeBeyondAnyScreen_IsLaidOutAtTheLargestAndSaidSo) {
+  planOf({weekDay(2)}, 30).write(planFolder());
+  writeSettings({"Width=0", "Height=2000000000"});
+  const QJsonObject report = check();
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(report["screen"]["window"].toString(), "1x10000");
+  EXPECT_EQ(texts(report["screen"]["sizeNotes"]).value(0), "Width x Height 0x2000000000 is laid out as 1x10000");
+}
+
 class CheckPicture : public CheckTest {
  protected:
   void SetUp() override {

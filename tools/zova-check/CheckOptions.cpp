@@ -17,13 +17,14 @@ std::optional<TDateTime> parseMoment(const QString& text) {
   return zdt::fromDate(date) + zdt::encodeTime(hour, minute);
 }
 
-// "WxH" with both between 1 and 10000 pixels, or nothing.
+// "WxH" with both between 1 and kLargestWindow pixels, or nothing.
 std::optional<QSize> parseSize(const QString& text) {
   static const QRegularExpression form(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$"));
   const QRegularExpressionMatch match = form.match(text);
   if (!match.hasMatch()) return std::nullopt;
   const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
-  if (size.width() < 1 || size.height() < 1 || size.width() > 10000 || size.height() > 10000) return std::nullopt;
+  if (size.width() < 1 || size.height() < 1 || size.width() > kLargestWindow || size.height() > kLargestWindow)
+    return std::nullopt;
   return size;
 }
 

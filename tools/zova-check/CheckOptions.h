@@ -13,6 +13,9 @@
 
 #include "platform/DateTime.h"
 
+// The largest window side the check lays out and draws, in pixels.
+constexpr int kLargestWindow = 10000;
+
 struct CheckOptions {
   QString configHome;                 // the folder XDG_CONFIG_HOME would name; empty: the environment's
   std::optional<TDateTime> at;        // the moment to stand at; none: now

@@ -155,7 +155,8 @@ QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
   }
   if (options.page > form.AnzSeiten)
     throw CheckProblem{true, QString(),
-                       QStringLiteral("the page has %1 page(s) at %2x%3, not %4")
+                       QStringLiteral("%1 has %2 page(s) at %3x%4, not %5")
+                           .arg(Plan.AktuellerTag ? QStringLiteral("the day") : QStringLiteral("the state text"))
                            .arg(form.AnzSeiten).arg(form.width()).arg(form.height()).arg(options.page)};
   if (Plan.AktuellerTag) form.ShowPage(options.page);
   QCoreApplication::processEvents();
@@ -168,7 +169,7 @@ QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
   report["window"] = QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
   report["audience"] = Plan.AktuellerTyp;
   report["date"] = Plan.AktuellerTag ? QJsonValue(dayText(Plan.AktuellerTag->Datum)) : QJsonValue();
-  report["page"] = Plan.AktuellerTag ? form.AktSeite : 1;
+  report["page"] = Plan.AktuellerTag ? options.page : 1;
   report["pages"] = form.AnzSeiten;
   report["changingRegions"] = changingRegions(form);
   return report;
@@ -194,8 +195,9 @@ CheckResult runCheck(const CheckOptions& options) {
   QJsonArray audiences = audienceDays();
   const QJsonObject tagesliste = tageslisteReport();
 
-  // The first page, at the window size of the settings.
-  const QSize settingsSize(Settings.Width, Settings.Height);
+  // The first page, at the window size of the settings; a hand-edited size
+  // beyond any screen is taken at the largest the check draws.
+  const QSize settingsSize(qBound(1, Settings.Width, kLargestWindow), qBound(1, Settings.Height, kLargestWindow));
   form.setWindowState(Qt::WindowNoState);
   // No control is under the mouse pointer: the pointer stands just outside
   // the window (a control under it would be drawn highlighted).
@@ -218,8 +220,13 @@ CheckResult runCheck(const CheckOptions& options) {
     screen["why"] = form.DBVerbunden ? noDataWhy(audiences, typ) : noConnectionWhy(planFile);
   }
   QJsonArray sizeNotes;
-  if (Settings.Vollbild) sizeNotes.append(QStringLiteral("Vollbild is on: the monitor fills the screen"));
-  if (Settings.WindowMax) sizeNotes.append(QStringLiteral("WindowMax is on: the monitor's window is maximised"));
+  if (settingsSize != QSize(Settings.Width, Settings.Height))
+    sizeNotes.append(QStringLiteral("Width x Height %1x%2 is laid out as %3x%4")
+                         .arg(Settings.Width).arg(Settings.Height).arg(settingsSize.width()).arg(settingsSize.height()));
+  if (Settings.Vollbild)
+    sizeNotes.append(QStringLiteral("Vollbild is on: the monitor fills the screen (--size gives its picture)"));
+  if (Settings.WindowMax)
+    sizeNotes.append(QStringLiteral("WindowMax is on: the monitor's window is maximised (--size gives its picture)"));
   screen["sizeNotes"] = sizeNotes;
   report["screen"] = screen;
   report["notifications"] = notificationsReport(form, messages.texts);
