@@ -228,6 +228,8 @@ CheckResult runCheck(const CheckOptions& options) {
   if (Settings.WindowMax)
     sizeNotes.append(QStringLiteral("WindowMax is on: the monitor's window is maximised (--size gives its picture)"));
   screen["sizeNotes"] = sizeNotes;
+  screen["automaticMode"] = Settings.AutoScroll;
+  screen["ScrollTime"] = Settings.ScrollTime;
   report["screen"] = screen;
   report["notifications"] = notificationsReport(form, messages.texts);
 

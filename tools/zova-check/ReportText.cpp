@@ -175,12 +175,13 @@ void writeDays(Writer& out, const QJsonObject& days) {
                .arg(list["AnzeigeTage"].toInt())
                .arg(dates.isEmpty() ? QStringLiteral("empty") : dates.join(QStringLiteral(", "))));
   if (list["today"].toBool()) {
-    const QString times = QStringLiteral("Haltbarkeit %1, DruckZeit + 1 h %2")
+    const QString times = QStringLiteral("Haltbarkeit (%1) and DruckZeit + 1 h (%2)")
                               .arg(list["Haltbarkeit"].toString(), list["DruckZeitPlusOneHour"].toString());
     if (list["todayDropped"].toBool())
       out.line(QStringLiteral("    today has been dropped: both %1 have passed").arg(times));
     else if (list["onlyDay"].toBool())
-      out.line(QStringLiteral("    today stays: it is the only day of the list (%1)").arg(times));
+      out.line(QStringLiteral("    today stays: it is the only day of the list (%1)")
+                   .arg(QString(times).replace(QStringLiteral(" and "), QStringLiteral(", "))));
     else
       out.line(QStringLiteral("    today stays until both %1 have passed").arg(times));
   } else {
@@ -193,6 +194,10 @@ void writeScreen(Writer& out, const QJsonObject& screen) {
   out.line(QStringLiteral("What the screen shows (%1, %2)")
                .arg(screen["window"].toString(), screen["audienceName"].toString()));
   for (const QJsonValue& note : screen["sizeNotes"].toArray()) out.line(QStringLiteral("  note: ") + note.toString());
+  if (screen["automaticMode"].toBool())
+    out.line(QStringLiteral("  automatic mode: every %1 s the next page, after the last page the next day of "
+                            "Tagesliste")
+                 .arg(screen["ScrollTime"].toInt()));
   if (screen["shows"].toString() != QLatin1String("plan")) {
     out.line(QStringLiteral("  ") + quoted(screen["stateText"].toString()));
     out.line(QStringLiteral("  because ") + screen["why"].toString());
