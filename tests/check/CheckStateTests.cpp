@@ -142,6 +142,9 @@ TEST_F(CheckStates, EmptyDatabase_ShowsNoDataBecauseTheTableHoldsNoDay) {
   EXPECT_EQ(status, 1);
   EXPECT_EQ(report["screen"]["stateText"].toString(), kNoData);
   EXPECT_EQ(report["screen"]["why"].toString(), "TStatTextAula holds no plan day");
+  // An empty table still names its columns: none is reported missing.
+  EXPECT_EQ(tableNamed(report, "TStatTextAula")["rows"].toInt(), 0);
+  EXPECT_TRUE(tableNamed(report, "TStatTextAula")["missingColumns"].toArray().isEmpty());
 }
 
 TEST_F(CheckStates, OnlyPastDays_ShowTheLatestDayWithAnEmptyDayList) {
