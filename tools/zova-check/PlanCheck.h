@@ -11,7 +11,6 @@
 
 #include <QJsonObject>
 #include <QString>
-#include <stdexcept>
 
 #include "CheckOptions.h"
 

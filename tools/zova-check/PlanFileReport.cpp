@@ -129,8 +129,11 @@ QJsonObject planFileReport(qint64 startMs) {
   attempt["message"] = copy.lastError().isEmpty() ? QJsonValue() : QJsonValue(copy.lastError());
   attempt["milliseconds"] = startMs;
   attempt["deadlineMs"] = db::worker::deadlineMs();
-  const bool deadlinePassed =
-      copy.state() == db::LocalCopy::State::Unreachable && startMs >= db::worker::deadlineMs();
+  // The start also waits for the notification database; the attempt's own
+  // message tells that it was the plan file that did not answer.
+  const bool deadlinePassed = copy.state() == db::LocalCopy::State::Unreachable &&
+                              startMs >= db::worker::deadlineMs() &&
+                              copy.lastError().contains(QLatin1String("did not answer"));
   attempt["deadlinePassed"] = deadlinePassed;
   report["copy"] = attempt;
   report["beingWritten"] = copy.state() == db::LocalCopy::State::Incomplete;
