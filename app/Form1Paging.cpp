@@ -5,6 +5,8 @@
 // 1 + (k - 1) * AnzSichtbar. Every page layout starts on page 1; automatic
 // mode moves on one page per ScrollTimer tick and, after the last page, to
 // the next day of Tagesliste (wrapping to its first day).
+#include <cassert>
+
 #include "app/TForm1.h"
 #include "plan/PlanState.h"
 #include "settings/SettingsValues.h"
@@ -63,6 +65,18 @@ void TForm1::GridPageDown() {
 void TForm1::GridPageUp() {
   if (Settings.AutoScroll || AnzZeilen <= AnzSichtbar) return;
   Grid->setTopRow(qMax(1, Grid->TopRow() - AnzSichtbar));
+}
+
+void TForm1::ShowPage(int page) {
+  assert(page >= 1 && page <= AnzSeiten);
+  // Automatic paging moves the top row by AnzSichtbar rows per tick, from
+  // row 1; a day that fits one page is never moved.
+  if (AnzZeilen <= AnzSichtbar) return;
+  Grid->setTopRow(1 + (page - 1) * AnzSichtbar);
+  // In manual mode the page row stays empty, whatever the top row.
+  if (!Settings.AutoScroll) return;
+  AktSeite = page;
+  Grid2->setCell(0, Seitenzeile, QStringLiteral("Seite %1 von %2").arg(AktSeite).arg(AnzSeiten));
 }
 
 void TForm1::GridMouseWheelDown(bool& handled) {

@@ -54,8 +54,12 @@ AlignPanel* headerPanel(int height, int pointSize, bool bold, QLabel*& left, QLa
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : AlignPanel(parent) {
+TForm1::TForm1(QWidget* parent, Purpose purpose) : AlignPanel(parent), m_purpose(purpose) {
   createControls();
+  // A check window's timers may be started by the page layout like the
+  // monitor's, but their handlers never run: the page stays as laid out.
+  if (m_purpose == Purpose::Check)
+    for (QTimer* t : findChildren<QTimer*>()) t->blockSignals(true);
   FormCreate();
 }
 
@@ -192,7 +196,7 @@ void TForm1::FormCreate() {
   Plan.NeuAufbau = false;
   // 3-4: program folder and the per-user folders
   Programmpfad = folders::programFolder();
-  SetupSettingsFolders();
+  SetupSettingsFolders(m_purpose == Purpose::Monitor);
   // 5-7
   LastDate = zdt::today();
   ReadSettings();
@@ -237,32 +241,36 @@ void TForm1::FormCreate() {
   UpdateIntervall = timerInterval(qint64{Settings.Refreshinterval} * 60000, 60000);
   UpdateTimer->setInterval(UpdateIntervall);
   Benachrichtigungstimer->setInterval(timerInterval(qint64{Settings.KarenzZeit} * 60000, 2000));
-  UpdateTimer->start();
-  Timer1->start();
-  Blinktimer->start();
-  updatechecktimer->start();
+  if (m_purpose == Purpose::Monitor) {
+    UpdateTimer->start();
+    Timer1->start();
+    Blinktimer->start();
+    updatechecktimer->start();
+  }
   // 25-29. Only this first load waits for the plan file, up to the
   // deadline: the first page needs the days.
   DM->PlanCopy.setSource(TDM::PlanFile());
   DM->PlanCopy.refreshAndWait();
-  connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, &TForm1::PlanCopyRefreshed);
+  if (m_purpose == Purpose::Monitor)
+    connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, &TForm1::PlanCopyRefreshed);
   GetDaten();
   LetztesUpdate = zdt::now();
   BuildTagesliste();
   ClockWarningShown = false;
   CheckBenachrichtigungen();
-  WatchPlanFile();
+  if (m_purpose == Purpose::Monitor) WatchPlanFile();
 }
 
 void TForm1::FormActivate() {
   if (!ErsteAktivierung) return;
-  if (Settings.Vollbild) FullScreen(true);
+  if (Settings.Vollbild && m_purpose == Purpose::Monitor) FullScreen(true);
   Datenanzeigen();
   ErsteAktivierung = false;
 }
 
 void TForm1::FormClose() {
-  if (m_closed) return;
+  // A check window leaves the settings file as it found it.
+  if (m_closed || m_purpose == Purpose::Check) return;
   m_closed = true;
   if (!Settings.Vollbild) {
     // Position of the frame, size of the window's content: what move() and

@@ -34,8 +34,15 @@ class TForm1 : public AlignPanel {
  public:
   static constexpr const char* kCaption = "ZENTROVA - Vertretungsmonitor 1.0.15";
 
+  // What the window is for. A check window (zova-check) decides and lays out
+  // everything as the monitor would, but changes nothing: it creates no
+  // settings folder, its timers never fire, it watches no file, it does not
+  // enter full screen and it never writes the settings.
+  enum class Purpose { Monitor, Check };
+
   // Creating the window runs FormCreate.
-  explicit TForm1(QWidget* parent = nullptr);
+  explicit TForm1(QWidget* parent = nullptr, Purpose purpose = Purpose::Monitor);
+  Purpose purpose() const { return m_purpose; }
   ~TForm1() override;
 
   // --- Controls, top to bottom ---
@@ -156,6 +163,10 @@ class TForm1 : public AlignPanel {
   void ShowNextTag(const TStatItemRef& tag);
   void GridPageDown();
   void GridPageUp();
+  // Shows page `page` of the day on screen as automatic paging reaches it:
+  // the grid's top row and, in automatic mode, AktSeite and the page row.
+  // Precondition: the day is laid out and 1 <= page <= AnzSeiten.
+  void ShowPage(int page);
   // Wheel handlers; each marks the wheel event handled.
   void GridMouseWheelDown(bool& handled);
   void GridMouseWheelUp(bool& handled);
@@ -244,6 +255,7 @@ class TForm1 : public AlignPanel {
     QRect geometry;  // the normal (not maximised) geometry
     Qt::WindowStates state;
   } m_savedWindow;
+  Purpose m_purpose = Purpose::Monitor;
   int m_pendingPolls = 0;         // PollRequest flags waiting for the copy's refresh
   TDateTime m_timerPollAt = 0;    // when UpdateTimer asked for the pending poll
   int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out

@@ -97,12 +97,12 @@ void writeAllKeys(IniFile& ini) {
 
 QString GetShellFolder() { return folders::applicationDataFolder(); }
 
-void SetupSettingsFolders() {
+void SetupSettingsFolders(bool create) {
   Einstellungspfad.clear();
   Pfad2007.clear();
   const QString applicationData = GetShellFolder();
   Einstellungspfad = applicationData + QStringLiteral("Kelvaro/Zova-Monitor/");
-  folders::createFolder(Einstellungspfad);  // a failure shows later, when writing
+  if (create) folders::createFolder(Einstellungspfad);  // a failure shows later, when writing
   Pfad2007 = applicationData + QStringLiteral("Kelvaro/Zentrova2007/");
 }
 

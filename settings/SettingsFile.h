@@ -16,9 +16,11 @@ extern QString Pfad2007;          // <application data>/Kelvaro/Zentrova2007/
 // The per-user application-data folder with a trailing separator.
 QString GetShellFolder();
 
-// Sets Einstellungspfad (created with its missing parents) and Pfad2007 (not
-// created) below GetShellFolder(), as the main window does at start.
-void SetupSettingsFolders();
+// Sets Einstellungspfad and Pfad2007 (not created) below GetShellFolder(), as
+// the main window does at start. With `create` the settings folder is created
+// with its missing parents; without it (a diagnosis that writes nothing) the
+// folders are only named.
+void SetupSettingsFolders(bool create = true);
 
 // Reads the 25 keys in their read order; on a read failure shows "Fehler beim
 // Lesen der Datei ..." and keeps what was read. Falls back to
