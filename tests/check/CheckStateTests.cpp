@@ -19,7 +19,7 @@ const QString kNoData = QStringLiteral("Die Datenbank enthält keine geeigneten 
 // A plan whose day tables lack one of the columns the monitor reads.
 void writePlanLacking(const QString& folder, const QString& missing, TDateTime day) {
   QVector<jet::Column> statColumns = {{"Datum", jet::ColumnType::DateTime}, {"DruckZeit", jet::ColumnType::DateTime}};
-  for (const QString& name : {"Datumlang", "Version", "Druckdatum", "Ueberschrift", "Schulname", "Aushangort",
+  for (const QString name : {"Datumlang", "Version", "Druckdatum", "Ueberschrift", "Schulname", "Aushangort",
                               "Gezeichnet", "H1", "H2", "H3", "H4", "H5", "H6", "H7", "AbwKlassen", "AbwLehrer",
                               "AbwKurse", "FehlRäume", "BetrLehrer", "BetrKlassen", "BitteBeachten", "BitteRTF"})
     if (name != missing) statColumns.append({name, jet::ColumnType::Text});
