@@ -190,7 +190,9 @@ CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByte
   try {
     checkWholeDatabase(copy.path());
   } catch (const db::Error& error) {
-    return result(Kind::Incomplete, error.message().replace(copy.path(), path));
+    // The hash tells the caller whether a later refusal is of the same,
+    // unchanged file (an export cut short stays so until the next one).
+    return result(Kind::Incomplete, error.message().replace(copy.path(), path), first.hash);
   }
 
   const int quiet = quietMs();

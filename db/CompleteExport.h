@@ -19,7 +19,8 @@ struct CopyResult {
   };
   Kind kind = Kind::Unreachable;
   QString message;  // why, for Incomplete and Unreachable (names the file)
-  QByteArray hash;  // content hash of the file copied or found unchanged
+  QByteArray hash;  // content hash of the file copied or found unchanged, or of a
+                    // steady file refused as not whole
 };
 
 // Copies `path` to `copyPath` (replacing it in one step) when it is a

@@ -57,6 +57,8 @@ void LocalCopy::setSource(const QString& file) {
   m_state = State::None;
   m_lastError.clear();
   m_newestHash.clear();
+  m_refusedHash.clear();
+  m_retryMs = kRetryAfterIncompleteMs;
   m_newest.reset();
   m_adopted.reset();
   // Whoever waits for the attempt that was running hears of its end.
@@ -165,8 +167,11 @@ void LocalCopy::takeOutcome(bool announce) {
       break;
     case protocol::CopyOutcome::Unchanged: endAttempt(State::Current, QString(), announce); break;
     case protocol::CopyOutcome::Incomplete:
+      m_retryMs = !reply.hash.isEmpty() && reply.hash == m_refusedHash ? qMin(2 * m_retryMs, kLongestRetryMs)
+                                                                        : kRetryAfterIncompleteMs;
+      m_refusedHash = reply.hash;
       endAttempt(State::Incomplete, reply.message, announce);
-      m_retry.start(kRetryAfterIncompleteMs);
+      m_retry.start(m_retryMs);
       break;
     case protocol::CopyOutcome::Unreachable:
     case protocol::CopyOutcome::None:
@@ -182,6 +187,10 @@ void LocalCopy::endAttempt(State state, const QString& message, bool announce) {
   m_attemptCopy.reset();
   m_state = state;
   m_lastError = message;
+  if (state != State::Incomplete) {
+    m_refusedHash.clear();
+    m_retryMs = kRetryAfterIncompleteMs;
+  }
   if (state == State::Incomplete)
     qCInfo(lcDb).noquote() << "Copy of" << m_source << "postponed:" << message;
   else if (state == State::Unreachable)

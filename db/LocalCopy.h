@@ -51,6 +51,11 @@ class LocalCopy : public QObject {
   // that takes the finished export starts at most this long after the writer
   // ends, and the export is copied about a quiet time after that.
   static constexpr int kRetryAfterIncompleteMs = 1000;
+  // A file refused as not whole again with the same content (an export cut
+  // short by a crash stays so until the next export) is tried half as often
+  // at each refusal, down to once in this time; other outcomes, or other
+  // content, bring back kRetryAfterIncompleteMs.
+  static constexpr int kLongestRetryMs = 32000;
   // No new attempt starts while this many killed workers have not ended yet
   // (they hang in the kernel on a share that does not answer).
   static constexpr int kMaxHangingWorkers = 4;
@@ -121,6 +126,8 @@ class LocalCopy : public QObject {
   QSocketNotifier* m_answerNotifier = nullptr;
   QTimer m_deadline;
   QTimer m_retry;
+  int m_retryMs = kRetryAfterIncompleteMs;
+  QByteArray m_refusedHash;  // content of the last file refused as not whole
   QElapsedTimer m_attemptClock;
 };
 

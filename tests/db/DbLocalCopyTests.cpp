@@ -247,6 +247,49 @@ TEST_F(DbLocalCopy, IncompleteExport_IsTriedAgainByItselfWithoutFailingTheOpen) 
   EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
 }
 
+// An export cut short by a crash stays so until the next export: the same
+// refused file is read less and less often, a changed one at once again.
+TEST_F(DbLocalCopy, SameFileRefusedAgain_IsTriedLessOften_OtherContentSoonAgain) {
+  writePlan(m_plan, QStringLiteral("08.12.2026 07:45"));
+  const QByteArray whole = dbtest::fileBytes(m_plan);
+  const auto writeCut = [&](qsizetype size) {
+    QFile file(m_plan);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole.left(size));
+  };
+  writeCut(whole.size() / 2);
+  LocalCopy keeper;
+  keeper.setSource(m_plan);
+  ASSERT_EQ(keeper.refreshAndWait(), LocalCopy::State::Incomplete);
+
+  // The gaps between the retries that follow by themselves.
+  const auto nextGap = [&] {
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(waitForRefreshed(keeper, LocalCopy::kLongestRetryMs + 3000));
+    EXPECT_EQ(keeper.state(), LocalCopy::State::Incomplete);
+    return clock.elapsed();
+  };
+  const qint64 first = nextGap();
+  const qint64 second = nextGap();
+  const qint64 third = nextGap();
+  EXPECT_LT(first, 2 * LocalCopy::kRetryAfterIncompleteMs);
+  EXPECT_GE(second, 2 * LocalCopy::kRetryAfterIncompleteMs * 9 / 10);
+  EXPECT_GE(third, 4 * LocalCopy::kRetryAfterIncompleteMs * 9 / 10);
+
+  // Other content, still cut: the next retry is a short one again.
+  writeCut(whole.size() / 2 + 4096);
+  keeper.refresh();
+  ASSERT_TRUE(waitForRefreshed(keeper));
+  EXPECT_EQ(keeper.state(), LocalCopy::State::Incomplete);
+  EXPECT_LT(nextGap(), 2 * LocalCopy::kRetryAfterIncompleteMs);
+
+  writeCut(whole.size());
+  keeper.refresh();
+  ASSERT_TRUE(waitForRefreshed(keeper));
+  EXPECT_EQ(keeper.state(), LocalCopy::State::Current);
+}
+
 TEST_F(DbLocalCopy, RefreshAndWaitDuringABackgroundAttempt_EndsThatOneAndAnnouncesIt) {
   writePlan(m_plan, QStringLiteral("08.12.2026 07:45"));
   int announced = 0;
