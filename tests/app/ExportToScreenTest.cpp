@@ -15,22 +15,11 @@
 #include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "tests/app/PlanFixture.h"
+#include "tests/support/QuietTime.h"
 
 namespace {
 
 constexpr int kRows = 168;
-
-// Sets the export quiet time of the workers started after it.
-class QuietTime {
- public:
-  explicit QuietTime(int ms) : m_saved(qgetenv("ZOVA_TEST_EXPORT_QUIET_MS")) {
-    qputenv("ZOVA_TEST_EXPORT_QUIET_MS", QByteArray::number(ms));
-  }
-  ~QuietTime() { qputenv("ZOVA_TEST_EXPORT_QUIET_MS", m_saved); }
-
- private:
-  QByteArray m_saved;
-};
 
 QByteArray readAll(const QString& path) {
   QFile file(path);

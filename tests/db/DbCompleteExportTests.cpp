@@ -14,6 +14,7 @@
 
 #include "DbFixtures.h"
 #include "db/CompleteExport.h"
+#include "tests/support/QuietTime.h"
 
 using namespace dbtest;
 using db::engine::copyCompleteExport;
@@ -34,18 +35,6 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
   file.write(bytes);
 }
-
-// Sets the quiet time for the tests in this scope.
-class QuietTime {
- public:
-  explicit QuietTime(int ms) : m_saved(qgetenv("ZOVA_TEST_EXPORT_QUIET_MS")) {
-    qputenv("ZOVA_TEST_EXPORT_QUIET_MS", QByteArray::number(ms));
-  }
-  ~QuietTime() { qputenv("ZOVA_TEST_EXPORT_QUIET_MS", m_saved); }
-
- private:
-  QByteArray m_saved;
-};
 
 class DbCompleteExport : public ::testing::Test {
  protected:

@@ -24,6 +24,7 @@
 #include "DbFixtures.h"
 #include "db/Database.h"
 #include "jet/JetWriter.h"
+#include "tests/support/QuietTime.h"
 
 using namespace dbtest;
 using namespace std::chrono_literals;
@@ -190,8 +191,7 @@ class DbExportWriter : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(DbExportWriter, PollsAreNeverMixedOrShort) {
   const Scenario& scenario = GetParam();
-  const QByteArray savedQuiet = qgetenv("ZOVA_TEST_EXPORT_QUIET_MS");
-  qputenv("ZOVA_TEST_EXPORT_QUIET_MS", QByteArray::number(scenario.quietMs));
+  QuietTime quiet(scenario.quietMs);
   QTemporaryDir dir;
   const QString path = dir.filePath("Zova-Internet.mdb");
   QVector<QByteArray> versions;
@@ -227,7 +227,6 @@ TEST_P(DbExportWriter, PollsAreNeverMixedOrShort) {
     if (ended >= 0 && read.versions == QSet<int>{1 + scenario.versions}) lastVersionReadMs = clock.elapsed() - ended;
   }
   writer.join();
-  qputenv("ZOVA_TEST_EXPORT_QUIET_MS", savedQuiet);
   std::printf("%s: %d polls, %d failed, %d mixed, %d short; last version read %lld ms after the writer ended\n",
               scenario.name, polls, failed, mixed, shortReads, static_cast<long long>(lastVersionReadMs));
   EXPECT_EQ(mixed, 0);
