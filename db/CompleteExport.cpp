@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "db/Database.h"
+#include "db/JetFile.h"
 #include "db/JetStructure.h"
 
 namespace db::engine {
@@ -42,19 +43,6 @@ int quietMs() {
   return ok && value >= 0 && value < kQuietMs ? value : kQuietMs;
 }
 
-struct FileState {
-  qint64 size = -1;
-  QDateTime modified;
-  bool operator==(const FileState&) const = default;
-};
-
-FileState stateOf(const QString& path) {
-  QFileInfo info(path);
-  info.setCaching(false);
-  if (!info.exists()) return {};
-  return {info.size(), info.lastModified()};
-}
-
 // Size and time stamp are looked at this often during the quiet time, so
 // that an attempt on a file still being written ends early and the next one
 // can start soon after the writer ends.
@@ -65,7 +53,7 @@ constexpr int kQuietStepMs = 250;
 bool staysQuiet(const QString& path, const FileState& state, int quietMs) {
   for (int waited = 0; waited < quietMs; waited += kQuietStepMs) {
     QThread::msleep(static_cast<unsigned long>(qMin(kQuietStepMs, quietMs - waited)));
-    if (!(stateOf(path) == state)) return false;
+    if (!(fileStateOf(path) == state)) return false;
   }
   return true;
 }
@@ -99,7 +87,7 @@ std::optional<CopyResult> readExport(const QString& path, Reading* reading) {
   // Opening a FIFO or a device would block or never end.
   if (!info.isFile())
     return result(CopyResult::Kind::Unreachable, QStringLiteral("Database file %1 is not a file").arg(path));
-  const FileState before = stateOf(path);
+  const FileState before = fileStateOf(path);
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly))
     return result(CopyResult::Kind::Unreachable,
@@ -109,7 +97,7 @@ std::optional<CopyResult> readExport(const QString& path, Reading* reading) {
     return result(CopyResult::Kind::Unreachable,
                   QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
   file.close();
-  reading->state = stateOf(path);
+  reading->state = fileStateOf(path);
   reading->steady = before == reading->state && reading->content.size() == reading->state.size;
   reading->hash = QCryptographicHash::hash(reading->content, QCryptographicHash::Sha256);
   return std::nullopt;

@@ -20,20 +20,14 @@ constexpr int kSnapshotPauseMs = 100;
 // merely paused; the copy waits until it has been quiet this long.
 constexpr int kQuietMs = 300;
 
-struct FileState {
-  qint64 size = -1;
-  QDateTime modified;
-  bool operator==(const FileState&) const = default;
-};
+}  // namespace
 
-FileState stateOf(const QString& path) {
+FileState fileStateOf(const QString& path) {
   QFileInfo info(path);
   info.setCaching(false);
   if (!info.exists()) return {};
   return {info.size(), info.lastModified()};
 }
-
-}  // namespace
 
 JetVersion checkJetFile(const QString& path) {
   QFileInfo info(path);
@@ -61,11 +55,11 @@ JetVersion checkJetFile(const QString& path) {
 void takeSnapshot(const QString& path, const QString& snapshotPath) {
   for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
     if (attempt > 0) QThread::msleep(kSnapshotPauseMs);
-    FileState before = stateOf(path);
+    FileState before = fileStateOf(path);
     const qint64 age = before.modified.msecsTo(QDateTime::currentDateTime());
     if (age >= 0 && age < kQuietMs) {
       QThread::msleep(static_cast<unsigned long>(kQuietMs - age));
-      const FileState settled = stateOf(path);
+      const FileState settled = fileStateOf(path);
       if (!(settled == before)) continue;
       before = settled;
     }
@@ -74,7 +68,7 @@ void takeSnapshot(const QString& path, const QString& snapshotPath) {
       throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, original.errorString()));
     const QByteArray content = original.readAll();
     original.close();
-    const FileState after = stateOf(path);
+    const FileState after = fileStateOf(path);
     // An empty file is never a database but what a rewrite looks like at
     // its start, so it counts as changing too.
     if (!(before == after) || content.size() != after.size || content.isEmpty()) continue;

@@ -9,6 +9,7 @@
 // still block on input/output).
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 namespace db {
@@ -18,6 +19,15 @@ enum class JetVersion { Jet3, Jet4, Ace };
 // Throws db::Error when the file is missing, unreadable, or not a Jet 3,
 // Jet 4 or ACE database.
 JetVersion checkJetFile(const QString& path);
+
+// A file's size and modification time as they are now (never cached); size
+// -1 when the file does not exist. Equal states: no change was seen.
+struct FileState {
+  qint64 size = -1;
+  QDateTime modified;
+  bool operator==(const FileState&) const = default;
+};
+FileState fileStateOf(const QString& path);
 
 // Copies the file in one go into `snapshotPath` (replacing its content). A file modified in the last few hundred milliseconds is first
 // given that long to settle, as a rewrite may only have paused. When the original's size or modification time changed while it
