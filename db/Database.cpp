@@ -42,8 +42,9 @@ struct Connection::Private {
   QString connectionString;
   ConnectionSettings settings;
   bool open = false;
-  QString workFile;   // the file operations run on: a copy or the original
-  SharedFile copy;    // read mode: the snapshot or the keeper's copy, held while open
+  SharedFile copy;  // read mode: the snapshot or the keeper's copy, held while open
+  // The file operations run on: the copy, or the original when updating.
+  QString workFile() const { return copy ? copy->path() : settings.dataSource; }
 };
 
 Connection::Connection() : d(std::make_unique<Private>()) {}
@@ -64,20 +65,16 @@ void Connection::open() {
     // must not freeze the caller either.
     if (!settings.readOnly) {
       runOn(worker::Operation::Check, settings.dataSource, settings.dataSource);
-      d->workFile = settings.dataSource;
     } else if (const LocalCopy* keeper = LocalCopy::keeperFor(settings.dataSource)) {
       d->copy = keeper->readableCopy();
-      d->workFile = d->copy->path();
     } else {
       SharedFile snapshot = PrivateFile::reserve(QStringLiteral("zova-db-snapshot"), QStringLiteral(".mdb"));
       runOn(worker::Operation::Snapshot, settings.dataSource, settings.dataSource, snapshot->path());
       d->copy = std::move(snapshot);
-      d->workFile = d->copy->path();
     }
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Open failed:" << error.message();
     d->copy.reset();
-    d->workFile.clear();
     throw;
   }
   d->open = true;
@@ -86,7 +83,6 @@ void Connection::open() {
 void Connection::close() {
   if (!d->open) return;
   d->copy.reset();
-  d->workFile.clear();
   d->open = false;
 }
 
@@ -96,7 +92,7 @@ QString Connection::dataSource() const { return d->settings.dataSource; }
 
 QStringList Connection::tableNames() {
   if (!d->open) open();
-  return runOn(worker::Operation::Tables, d->workFile, d->settings.dataSource).tableNames;
+  return runOn(worker::Operation::Tables, d->workFile(), d->settings.dataSource).tableNames;
 }
 
 // ------------------------------------------------------------------- Dataset
@@ -141,7 +137,7 @@ void Dataset::open() {
       throw db::Error(QStringLiteral("A dataset runs only SELECT statements: %1").arg(d->sql));
     // Like the OLE DB provider, a query on a closed connection connects first.
     if (!connection.isOpen()) connection.open();
-    d->result = runOn(worker::Operation::Query, connection.d->workFile, connection.dataSource(), d->sql).result;
+    d->result = runOn(worker::Operation::Query, connection.d->workFile(), connection.dataSource(), d->sql).result;
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Query failed:" << error.message();
     throw;
@@ -265,7 +261,6 @@ QString Command::text() const { return d->text; }
 
 void Command::setExpectedValues(const ExpectedValues& values) { d->expected = values; }
 
-ExpectedValues Command::expectedValues() const { return d->expected; }
 
 void Command::execute() {
   Connection& connection = *d->connection;
@@ -276,7 +271,7 @@ void Command::execute() {
     if (!connection.isOpen()) connection.open();
     if (connection.d->settings.readOnly)
       throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
-    runOn(worker::Operation::Execute, connection.d->workFile, connection.dataSource(), d->text, d->expected);
+    runOn(worker::Operation::Execute, connection.d->workFile(), connection.dataSource(), d->text, d->expected);
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Update failed:" << error.message();
     if (error.message().startsWith(kRowChangedMessage)) throw RowChangedError(error.message());

@@ -125,7 +125,6 @@ class Command {
   // (column and value as read, db/UpdateGuard.h); empty: no such check. They
   // stay set until replaced.
   void setExpectedValues(const QVector<QPair<QString, Field>>& values);
-  QVector<QPair<QString, Field>> expectedValues() const;
   // Runs a statement that returns no rows; throws db::Error on any failure,
   // including an update that did not reach the file exactly as asked, and
   // db::RowChangedError when the row no longer holds the expected values

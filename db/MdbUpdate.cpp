@@ -2,7 +2,6 @@
 // read-back check, and the journalled write into the file.
 #include "db/MdbUpdate.h"
 
-#include <QFile>
 #include <QtEndian>
 #include <bit>
 #include <cmath>
@@ -125,23 +124,6 @@ void checkRowLayout(const MdbTable& table, const ScannedRow& row) {
   }
 }
 
-// Writes back every page of `original` that differs in the file now.
-void restorePages(const QString& path, const QByteArray& original, int pageSize) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadWrite)) return;
-  const QByteArray now = file.readAll();
-  for (qint64 offset = 0; offset < original.size(); offset += pageSize) {
-    const QByteArray page = original.mid(offset, pageSize);
-    if (now.mid(offset, pageSize) != page) {
-      file.seek(offset);
-      file.write(page);
-    }
-  }
-  if (now.size() > original.size()) file.resize(original.size());
-  file.flush();
-  ::fsync(file.handle());
-}
-
 // Collects what libmdb prints on stderr while it works (it reports refusals
 // only there).
 class StderrCapture {
@@ -246,15 +228,20 @@ QString describe(const Field& field) {
   }
 }
 
+// The index of column `name` (any letter case); throws naming the table
+// when it has no such column.
+int existingColumn(const QVector<ColumnInfo>& columns, const QString& name, const QString& tableName) {
+  const int index = columnIndexIn(columns, name);
+  if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(name, tableName));
+  return index;
+}
+
 // Refuses the update (kRowChangedMessage) when the row no longer holds the
 // values it was read with; a NULL equals the value it reads as.
 void checkExpected(const QString& tableName, const sql::UpdateStatement& update, const QVector<ColumnInfo>& columns,
                    const ResultRow& row, const ExpectedValues& expected) {
   for (const auto& [name, value] : expected) {
-    int index = -1;
-    for (int i = 0; i < columns.size() && index < 0; ++i)
-      if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0) index = i;
-    if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(name, tableName));
+    const int index = existingColumn(columns, name, tableName);
     if (!sameValue(row[index], value))
       throw db::Error(QStringLiteral("%1: %2 row %3=%4, column %5 holds %6 instead of %7")
                           .arg(kRowChangedMessage, tableName, update.keyColumn)
@@ -263,43 +250,28 @@ void checkExpected(const QString& tableName, const sql::UpdateStatement& update,
   }
 }
 
-// The update on the file at `path` in place (the scratch copy); throws
-// db::Error with the file as it was.
+// The update on the file at `path` in place: the scratch copy, which the
+// caller throws away when this throws db::Error.
 void updateInPlace(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
-  const QByteArray original = file.readAll();
-  file.close();
-
   QVector<ScannedRow> before;
   QVector<Change> changes;
   QVector<ColumnInfo> columns;
   QString tableName;
   int target = -1;
-  int pageSize = 4096;
   QString engineMessage;
-  bool written = false;
-  try {
+  {  // the database is closed before the update is read back
     MdbDatabase database(path, true);
     MdbTable table(database, update.table, true);
     MdbTableDef* def = table.definition();
     MdbHandle* mdb = static_cast<MdbHandle*>(database.handle());
-    pageSize = static_cast<int>(mdb->fmt->pg_size);
     tableName = table.name();
     columns = table.columns();
 
-    int key = -1;
-    for (int i = 0; i < columns.size() && key < 0; ++i)
-      if (columns[i].name.compare(update.keyColumn, Qt::CaseInsensitive) == 0) key = i;
-    if (key < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(update.keyColumn, tableName));
+    const int key = existingColumn(columns, update.keyColumn, tableName);
 
     QVector<std::pair<int, Field>> assigned;
     for (const sql::Assignment& assignment : update.assignments) {
-      int index = -1;
-      for (int i = 0; i < columns.size() && index < 0; ++i)
-        if (columns[i].name.compare(assignment.column, Qt::CaseInsensitive) == 0) index = i;
-      if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist in table %2").arg(assignment.column, tableName));
+      const int index = existingColumn(columns, assignment.column, tableName);
       assigned.append({index, assignedValue(columns[index], assignment.value)});
     }
 
@@ -371,7 +343,6 @@ void updateInPlace(const QString& path, const sql::UpdateStatement& update, cons
     // were refused above, so its check is switched off for the call.
     const unsigned int indexCount = def->num_idxs;
     def->num_idxs = 0;
-    written = true;
     {
       StderrCapture capture;
       mdb_update_row(def);
@@ -390,9 +361,6 @@ void updateInPlace(const QString& path, const sql::UpdateStatement& update, cons
       columnAt(def, i)->bind_ptr = nullptr;
       columnAt(def, i)->len_ptr = nullptr;
     }
-  } catch (...) {
-    if (written) restorePages(path, original, pageSize);
-    throw;
   }
 
   QString problem;
@@ -404,7 +372,6 @@ void updateInPlace(const QString& path, const sql::UpdateStatement& update, cons
     problem = error.message();
   }
   if (!problem.isEmpty()) {
-    restorePages(path, original, pageSize);
     QString message = QStringLiteral("Update of %1 row %2=%3 failed and was undone: %4")
                           .arg(tableName, update.keyColumn).arg(update.keyValue).arg(problem);
     if (!engineMessage.isEmpty()) message += QStringLiteral(" (libmdb: %1)").arg(engineMessage.simplified());

@@ -227,7 +227,7 @@ void removeJournal(const QString& journalFile) {
 
 // Recovery with the folder lock held.
 void recoverLocked(const QString& path) {
-  const QString journalFile = fileStem(path) + QStringLiteral(".journal");
+  const QString journalFile = journalFileFor(path);
   QFile::remove(journalFile + QStringLiteral(".tmp"));  // never in force: no page was written after it
   if (!QFileInfo::exists(journalFile)) return;
   QFile file(journalFile);
@@ -308,7 +308,7 @@ void writePagesLocked(const QString& path, const QByteArray& original, const QBy
     throw ChangedMeanwhile(QStringLiteral("Database file %1 changed while it was being updated").arg(path));
 
   const Fault fault = faultFromEnvironment();
-  const QString journalFile = fileStem(path) + QStringLiteral(".journal");
+  const QString journalFile = journalFileFor(path);
   writeJournal(journalFile, journal, fault);
   killIfDue(fault, 0);
 
@@ -357,9 +357,11 @@ QString journalFolder() {
 QString journalFileFor(const QString& path) { return fileStem(path) + QStringLiteral(".journal"); }
 
 void recoverInterruptedUpdate(const QString& path) {
-  const QString stem = fileStem(path);
-  if (!QFileInfo::exists(stem + QStringLiteral(".journal")) && !QFileInfo::exists(stem + QStringLiteral(".journal.tmp")))
-    return;
+  // Nearly every operation finds no journal at all; the local folder is
+  // looked at before the path is resolved, which may ask a file share.
+  if (QDir(journalFolder()).isEmpty(QDir::Files)) return;
+  const QString journalFile = journalFileFor(path);
+  if (!QFileInfo::exists(journalFile) && !QFileInfo::exists(journalFile + QStringLiteral(".tmp"))) return;
   const FolderLock lock;
   recoverLocked(path);
 }

@@ -3,12 +3,14 @@
 
 namespace db {
 
-int ResultTable::columnIndex(const QString& name) const {
+int columnIndexIn(const QVector<ColumnInfo>& columns, const QString& name) {
   for (int i = 0; i < columns.size(); ++i) {
     if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
   }
   return -1;
 }
+
+int ResultTable::columnIndex(const QString& name) const { return columnIndexIn(columns, name); }
 
 QStringList ResultTable::columnNames() const {
   QStringList names;

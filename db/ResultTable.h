@@ -22,6 +22,9 @@ struct ColumnInfo {
   bool indexed = false;  // part of any index of the table
 };
 
+// The index of the column `name` (any letter case) in `columns`, or -1.
+int columnIndexIn(const QVector<ColumnInfo>& columns, const QString& name);
+
 using ResultRow = QVector<Field>;
 
 struct ResultTable {

@@ -145,18 +145,23 @@ QString timedOut(WorkerProcess& process, Operation operation, const QString& fil
   return QStringLiteral("The database engine did not answer within %1 s (%2)").arg(seconds).arg(describe(operation, file));
 }
 
-protocol::Reply run(WorkerProcess& process, Operation operation, const protocol::Request& request) {
+namespace {
+
+// One request on `process` (started when not running), waited for up to the deadline.
+protocol::Reply runOn(WorkerProcess& process, Operation operation, const protocol::Request& request) {
   send(process, request);
   if (process.waitForAnswer(deadlineMs()) == WorkerProcess::Answer::Pending)
     throw db::Error(timedOut(process, operation, request.file));
   return finish(process, operation, request.file);
 }
 
+}  // namespace
+
 protocol::Reply run(Operation operation, const QString& file, const QString& statement,
                     const protocol::ExpectedValues& expected) {
   protocol::Request frame = request(operation, file, statement);
   frame.expected = expected;
-  return run(sharedWorker(), operation, frame);
+  return runOn(sharedWorker(), operation, frame);
 }
 
 }  // namespace db::worker

@@ -36,9 +36,6 @@ enum class Operation { Check, Snapshot, Refresh, Tables, Query, Execute, Allocat
 protocol::Reply run(Operation operation, const QString& file, const QString& statement = {},
                     const protocol::ExpectedValues& expected = {});
 
-// The same request on a worker of the caller's own (started when not running).
-protocol::Reply run(WorkerProcess& process, Operation operation, const protocol::Request& request);
-
 // The request frame's fields for an operation.
 protocol::Request request(Operation operation, const QString& file, const QString& argument = {});
 
