@@ -58,6 +58,12 @@ int TForm1::KeyCode(const QKeyEvent& event) {
 
 int TForm1::PageFontSize() { return qBound(1, Settings.Fontsize, kMaxPaintedFontSize); }
 
+void TForm1::ApplyPageFont() {
+  QFont pageFont = Panel1->font();
+  pageFont.setPointSize(PageFontSize());
+  Panel1->setFont(pageFont);
+}
+
 void TForm1::FormKeyDown(int key) {
   if (key == kEsc) close();
   if (key == kF10) Optionen1Click();
@@ -77,6 +83,9 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // Installed on the whole application: every other event passes at once.
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::Wheel)
+    return AlignPanel::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || widget->window() != this) return AlignPanel::eventFilter(watched, event);
   if (event->type() == QEvent::KeyPress) {
@@ -101,9 +110,7 @@ void TForm1::ChangeSize(int step) {
   if (size > 28 || size < 6) return;
   Settings.Fontsize = static_cast<int>(size);
   WriteSettings();
-  QFont pageFont = Panel1->font();
-  pageFont.setPointSize(PageFontSize());
-  Panel1->setFont(pageFont);
+  ApplyPageFont();
   CheckHeaderPanels();
   Panel1Resize();
 }

@@ -118,9 +118,8 @@ void TForm1::Showdaten() {
   const TStatItem& tag = *Plan.AktuellerTag;
   ++LayoutCount;
   Panel1->setUpdatesEnabled(false);
-  QFont pageFont = Panel1->font();
-  pageFont.setPointSize(PageFontSize());
-  Panel1->setFont(pageFont);
+  ApplyPageFont();
+  const QFont pageFont = Panel1->font();
   for (AlignPanel* panel : {Panel3, Panel6, Panel7}) panel->setColor(HeaderColor);
 
   // 5-6: header texts
@@ -213,8 +212,7 @@ void TForm1::Showdaten() {
 
   // 26-28
   if (rows > 0) {
-    Grid2->setCell(0, Seitenzeile,
-                   Settings.AutoScroll ? QStringLiteral("Seite %1 von %2").arg(AktSeite).arg(AnzSeiten) : QString());
+    Grid2->setCell(0, Seitenzeile, Settings.AutoScroll ? PageRowText() : QString());
     Grid2->setCell(1, Seitenzeile, QString());
     Grid->show();
   } else {

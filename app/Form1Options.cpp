@@ -4,7 +4,6 @@
 
 #include "app/TForm1.h"
 #include "plan/PlanState.h"
-#include "platform/TimerInterval.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
 #include "settings/TMyEinstDlg.h"
@@ -33,14 +32,10 @@ void TForm1::Optionen1Click() {
     Plan.AktuellerTyp = Settings.InfoTyp;
   else
     Plan.AktuellerTyp = RadioButton3->isChecked() ? 0 : 1;
-  QFont pageFont = Panel1->font();
-  pageFont.setPointSize(PageFontSize());
-  Panel1->setFont(pageFont);
-  ScrollTimer->setInterval(timerInterval(qint64{Settings.ScrollTime} * 1000, 1000));
+  ApplyPageFont();
   // A full poll interval runs from now.
-  UpdateIntervall = timerInterval(qint64{Settings.Refreshinterval} * 60000, 60000);
   UpdateTimer->stop();
-  UpdateTimer->setInterval(UpdateIntervall);
+  ApplyTimerIntervals();
   LetztesUpdate = zdt::now();
   UpdateTimer->start();
   CheckHeaderPanels();

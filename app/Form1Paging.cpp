@@ -53,8 +53,10 @@ void TForm1::ScrollTimerTimer() {
     AktSeite = 1;
   }
   Grid->setTopRow(topRow);
-  Grid2->setCell(0, Seitenzeile, QStringLiteral("Seite %1 von %2").arg(AktSeite).arg(AnzSeiten));
+  Grid2->setCell(0, Seitenzeile, PageRowText());
 }
+
+QString TForm1::PageRowText() const { return QStringLiteral("Seite %1 von %2").arg(AktSeite).arg(AnzSeiten); }
 
 void TForm1::GridPageDown() {
   if (Settings.AutoScroll || AnzZeilen <= AnzSichtbar) return;
@@ -76,7 +78,7 @@ void TForm1::ShowPage(int page) {
   // In manual mode the page row stays empty, whatever the top row.
   if (!Settings.AutoScroll) return;
   AktSeite = page;
-  Grid2->setCell(0, Seitenzeile, QStringLiteral("Seite %1 von %2").arg(AktSeite).arg(AnzSeiten));
+  Grid2->setCell(0, Seitenzeile, PageRowText());
 }
 
 void TForm1::GridMouseWheelDown(bool& handled) {

@@ -149,7 +149,7 @@ void TForm1::WatchPlanFile() {
   if (!PlanWatcher->files().isEmpty()) PlanWatcher->removePaths(PlanWatcher->files());
   if (!PlanWatcher->directories().isEmpty()) PlanWatcher->removePaths(PlanWatcher->directories());
   disconnect(PlanWatcher, nullptr, this, nullptr);
-  disconnect(PlanChangeDebounce, &QTimer::timeout, this, nullptr);
+  PlanChangeDebounce->stop();
   const QString folder = Settings.Datenpfad.isEmpty() ? QDir::currentPath() : Settings.Datenpfad;
   if (!QFileInfo(folder).isDir() || !isLocalFileSystem(folder)) return;
   // The folder is watched too: an export that writes a new file and renames
@@ -157,8 +157,8 @@ void TForm1::WatchPlanFile() {
   // the plan file itself counts; other files in the folder are no news.
   const QString file = QDir(folder).filePath(QStringLiteral("Zova-Internet.mdb"));
   PlanWatcher->addPath(folder);
-  if (QFileInfo::exists(file)) PlanWatcher->addPath(file);
   auto lastSeen = std::make_shared<PlanFileStamp>(PlanFileStamp::of(file));
+  if (lastSeen->exists) PlanWatcher->addPath(file);
   auto changed = [this, file, lastSeen] {
     const PlanFileStamp now = PlanFileStamp::of(file);
     if (now == *lastSeen) return;
@@ -168,5 +168,4 @@ void TForm1::WatchPlanFile() {
   };
   connect(PlanWatcher, &QFileSystemWatcher::fileChanged, this, changed);
   connect(PlanWatcher, &QFileSystemWatcher::directoryChanged, this, changed);
-  connect(PlanChangeDebounce, &QTimer::timeout, this, [this] { RequestPoll(kPollByWatch); });
 }

@@ -178,6 +178,7 @@ void TForm1::createControls() {
   PlanChangeDebounce = new QTimer(this);
   PlanChangeDebounce->setSingleShot(true);
   PlanChangeDebounce->setInterval(kPlanChangeDebounceMs);
+  connect(PlanChangeDebounce, &QTimer::timeout, this, [this] { RequestPoll(kPollByWatch); });
 
   qApp->installEventFilter(this);
   m_pointerHider = new PointerHider(this);
@@ -211,9 +212,7 @@ void TForm1::FormCreate() {
   IsFullScreen = false;
   HeaderColor = Headerfarbe(0);
   Panel5->setVisible(Settings.ShowSteuerPanel);
-  QFont pageFont = Panel1->font();
-  pageFont.setPointSize(PageFontSize());
-  Panel1->setFont(pageFont);
+  ApplyPageFont();
   const int ppi = qRound(screen() ? screen()->logicalDotsPerInch() : 96.0);
   for (int i = 0; i < 3; ++i) StatusBar1->setPanelWidth(i, ScaledPanelWidth(kStatusPanelWidths[i], ppi));
   StatusBar1->setVisible(Settings.ShowStatusPanel);
@@ -237,9 +236,7 @@ void TForm1::FormCreate() {
   RadioButton4->setAutoExclusive(true);
   // 22-24: timers, computed in 64 bits; a hand-edited 0 must not give a
   // timer that fires without pause, nor a huge value an overflow
-  ScrollTimer->setInterval(timerInterval(qint64{Settings.ScrollTime} * 1000, 1000));
-  UpdateIntervall = timerInterval(qint64{Settings.Refreshinterval} * 60000, 60000);
-  UpdateTimer->setInterval(UpdateIntervall);
+  ApplyTimerIntervals();
   Benachrichtigungstimer->setInterval(timerInterval(qint64{Settings.KarenzZeit} * 60000, 2000));
   if (m_purpose == Purpose::Monitor) {
     UpdateTimer->start();

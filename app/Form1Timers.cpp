@@ -4,6 +4,7 @@
 
 #include "app/TForm1.h"
 #include "plan/PlanState.h"
+#include "platform/TimerInterval.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
 
@@ -60,4 +61,10 @@ void TForm1::updatechecktimerTimer() {
     Showdaten();
     Plan.NeuAufbau = false;
   }
+}
+
+void TForm1::ApplyTimerIntervals() {
+  ScrollTimer->setInterval(timerInterval(qint64{Settings.ScrollTime} * 1000, 1000));
+  UpdateIntervall = timerInterval(qint64{Settings.Refreshinterval} * 60000, 60000);
+  UpdateTimer->setInterval(UpdateIntervall);
 }

@@ -42,7 +42,6 @@ class TForm1 : public AlignPanel {
 
   // Creating the window runs FormCreate.
   explicit TForm1(QWidget* parent = nullptr, Purpose purpose = Purpose::Monitor);
-  Purpose purpose() const { return m_purpose; }
   ~TForm1() override;
 
   // --- Controls, top to bottom ---
@@ -167,6 +166,8 @@ class TForm1 : public AlignPanel {
   // the grid's top row and, in automatic mode, AktSeite and the page row.
   // Precondition: the day is laid out and 1 <= page <= AnzSeiten.
   void ShowPage(int page);
+  // The page row's text in automatic mode: "Seite AktSeite von AnzSeiten".
+  QString PageRowText() const;
   // Wheel handlers; each marks the wheel event handled.
   void GridMouseWheelDown(bool& handled);
   void GridMouseWheelUp(bool& handled);
@@ -195,6 +196,11 @@ class TForm1 : public AlignPanel {
   // The point size the page is painted in: Fontsize, kept within what can
   // be painted (a hand-edited settings file may hold any number).
   static int PageFontSize();
+  // Panel1's font at PageFontSize(); the page's controls take it over.
+  void ApplyPageFont();
+  // ScrollTimer's and UpdateTimer's intervals (and UpdateIntervall) from the
+  // settings, computed in 64 bits and bounded below; running timers restart.
+  void ApplyTimerIntervals();
   // Width of a status-bar panel on a screen of `ppi` pixels per inch.
   static int ScaledPanelWidth(int designWidth, int ppi);
 

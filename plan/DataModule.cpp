@@ -12,9 +12,8 @@ TDM::TDM() : ado1(ADOConn), ADOBCommand(ConnectionBenachrichtigung) {}
 QString TDM::PlanConnectionString() {
   // Datenpfad ends with the separator when set; none is inserted here, so an
   // empty Datenpfad names the bare file.
-  return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + Settings.Datenpfad +
-         QStringLiteral("Zova-Internet.mdb;") + QStringLiteral("Mode=READ;") +
-         QStringLiteral("Persist Security Info=False;");
+  return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + PlanFile() +
+         QStringLiteral(";Mode=READ;Persist Security Info=False;");
 }
 
 QString TDM::PlanFile() { return Settings.Datenpfad + QStringLiteral("Zova-Internet.mdb"); }

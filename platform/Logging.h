@@ -14,3 +14,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcPlan)           // zova.plan: plan loads, polls, ne
 Q_DECLARE_LOGGING_CATEGORY(lcDb)             // zova.db: database files opened, failures, worker deadlines
 Q_DECLARE_LOGGING_CATEGORY(lcSettings)       // zova.settings: which settings files were read or written
 Q_DECLARE_LOGGING_CATEGORY(lcNotifications)  // zova.notifications: notification database and checks
+Q_DECLARE_LOGGING_CATEGORY(lcScreen)         // zova.screen: how the screen is kept on

@@ -7,7 +7,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QLoggingCategory>
+
+#include "platform/Logging.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -17,8 +18,6 @@
 
 namespace {
 
-// zova.screen: how the screen is kept on. Off by default like the others.
-Q_LOGGING_CATEGORY(lcScreen, "zova.screen", QtWarningMsg)
 
 const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");

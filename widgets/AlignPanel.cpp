@@ -62,10 +62,10 @@ void AlignPanel::resizeEvent(QResizeEvent* event) {
 
 bool AlignPanel::eventFilter(QObject* watched, QEvent* event) {
   const auto type = event->type();
-  const bool aligned = std::any_of(m_children.begin(), m_children.end(),
-                                   [watched](const Entry& e) { return e.widget == watched; });
-  if (aligned && (type == QEvent::Resize || type == QEvent::Show || type == QEvent::Hide ||
-      type == QEvent::ShowToParent || type == QEvent::HideToParent))
+  const bool relevant = type == QEvent::Resize || type == QEvent::Show || type == QEvent::Hide ||
+                        type == QEvent::ShowToParent || type == QEvent::HideToParent;
+  if (relevant && std::any_of(m_children.begin(), m_children.end(),
+                              [watched](const Entry& e) { return e.widget == watched; }))
     realign();
   return QWidget::eventFilter(watched, event);
 }
