@@ -1,7 +1,6 @@
 // Lines, tick boxes and the owner painting of the check-list box.
 #include "notifications/CheckListBox.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>

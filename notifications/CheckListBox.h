@@ -79,7 +79,6 @@ class CheckListBox : public QListWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  friend class CheckListBoxDelegate;
   QColor m_headerColor = Qt::black;
   QColor m_headerBackgroundColor = Qt::lightGray;
   int m_lineHeight = 18;

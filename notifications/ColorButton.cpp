@@ -61,11 +61,6 @@ void TColorButton::leaveEvent(QEvent* event) {
   QPushButton::leaveEvent(event);
 }
 
-void TColorButton::changeEvent(QEvent* event) {
-  QPushButton::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange) update();
-}
-
 void TColorButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   PaintButton(painter, rect(), isDown(), !isEnabled(), hasFocus());

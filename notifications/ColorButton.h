@@ -51,7 +51,6 @@ class TColorButton : public QPushButton {
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   void setFaceColor(const QColor& color);

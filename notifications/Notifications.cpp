@@ -19,7 +19,7 @@ void InitNotifications() {
   if (NotificationsAvailable) {
     // Without the data module there is no connection to open.
     const bool opened = DM && DM->BenachrichtigungVerbindungErstellen();
-    qCInfo(lcNotifications) << "Notification database" << Settings.PfadBenachrichtigungen + "Benachrichtigungen.mdb"
+    qCInfo(lcNotifications) << "Notification database" << TDM::NotificationFile()
                             << (opened ? "opened: notifications on" : "cannot be opened: notifications off");
     if (!opened) {
       NotificationsAvailable = false;

@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QScreen>
-#include <QStyle>
 
 #include "notifications/Notifications.h"
 #include "notifications/TNachrichtListe.h"
@@ -96,7 +95,7 @@ void TMyNachrichtDLG::ShowList() {
   int openCount = 0;
   for (int i = 0; i < Nachrichten.Count(); ++i) {
     TNachrichtsatz* r = Nachrichten.Items(i);
-    const TDateTime lastChange = r->RueckTime > r->SetTime ? r->RueckTime : r->SetTime;
+    const TDateTime lastChange = r->LastChange();
     if (!r->Valid || !(lastChange < threshold) || r->Status == 1) continue;
     if (!(r->Datum >= today) && !ShowAll) continue;
     if (r->Datum > lastGroupDate) {
@@ -149,7 +148,6 @@ void TMyNachrichtDLG::BoxClickCheck() {
   if (r->Status == 2 || r->Status == 4) {
     r->Status = r->Status == 2 ? 3 : 5;
     rowChanged = !r->SaveToDB() && r->RowChangedOnSave;
-    Box->setLineEnabled(index, false);
   }
   if (rowChanged) {
     // The issuing side changed the row since it was loaded: show it as it is now.

@@ -87,7 +87,7 @@ qint32 TNachrichtListe::CountDue() {
   const double grace = GraceDays();
   for (const auto& record : m_items) {
     if (!record->Valid || (record->Status != 2 && record->Status != 4) || !(record->Datum >= today)) continue;
-    const TDateTime lastChange = std::max(record->SetTime, record->RueckTime);
+    const TDateTime lastChange = record->LastChange();
     if (lastChange <= now - grace) {
       ++DueCount;
       continue;

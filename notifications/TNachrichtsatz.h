@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 
 #include "db/UpdateGuard.h"
@@ -28,6 +29,9 @@ class TNachrichtsatz {
   QString Telefon;
   qint32 Kopie = 0;
   qint32 TAN = 0;
+
+  // When the notification last changed: issued, or changed by the issuing side.
+  TDateTime LastChange() const { return std::max(SetTime, RueckTime); }
 
   // Fills the record from the current row of an open result set. False when
   // the set stands past its last row, or a column is missing or does not

@@ -18,6 +18,8 @@ QString TDM::PlanConnectionString() {
 
 QString TDM::PlanFile() { return Settings.Datenpfad + QStringLiteral("Zova-Internet.mdb"); }
 
+QString TDM::NotificationFile() { return Settings.PfadBenachrichtigungen + QStringLiteral("Benachrichtigungen.mdb"); }
+
 void TDM::FollowPlanFile() {
   if (PlanCopy.source() == PlanFile()) return;
   PlanCopy.setSource(PlanFile());
@@ -49,9 +51,8 @@ bool TDM::ADOOpenRead() {
 bool TDM::BenachrichtigungVerbindungErstellen() {
   ConnectionBenachrichtigung.close();
   ConnectionBenachrichtigung.setConnectionString(
-      QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + Settings.PfadBenachrichtigungen +
-      QStringLiteral("Benachrichtigungen.mdb;") + QStringLiteral("Mode=Share Deny None;") +
-      QStringLiteral("Persist Security Info=False"));
+      QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + NotificationFile() +
+      QStringLiteral(";Mode=Share Deny None;Persist Security Info=False"));
   try {
     ConnectionBenachrichtigung.open();
   } catch (const db::Error& error) {

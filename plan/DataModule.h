@@ -30,6 +30,8 @@ class TDM {
 
   // The plan database file for the current Datenpfad.
   static QString PlanFile();
+  // The notification database file for the current PfadBenachrichtigungen.
+  static QString NotificationFile();
 
   // Points PlanCopy at the plan database of the current Datenpfad; a new
   // folder drops the old copies and starts taking a new one in the background.

@@ -308,9 +308,8 @@ bool TMyEinstDlg::UpDown5ChangingEx(int newPosition) {
 QString TMyEinstDlg::BrowseForPath(const QString& instruction, QWidget* owner) {
   const QString picked = folderpicker::pickFolder(owner, instruction);
   if (picked.isEmpty()) return QString();
-  // The separator first, then the absolute form; a root stays a single "/".
-  const QString folder = folders::withTrailingSeparator(picked);
-  return folders::withTrailingSeparator(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+  // The absolute form with one trailing separator; a root stays a single "/".
+  return folders::withTrailingSeparator(QDir::cleanPath(QDir::current().absoluteFilePath(picked)));
 }
 
 void TMyEinstDlg::Button1Click() {

@@ -58,7 +58,7 @@ QJsonObject notificationsReport(const TForm1& form, const QStringList& shownMess
     report["why"] = QStringLiteral("PfadBenachrichtigungen is empty");
     return report;
   }
-  report["file"] = folder + QStringLiteral("Benachrichtigungen.mdb");
+  report["file"] = TDM::NotificationFile();
   if (!NotificationsAvailable) {
     QString message;
     for (const QString& text : shownMessages)
