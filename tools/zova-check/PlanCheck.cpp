@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontMetrics>

@@ -58,16 +58,17 @@ QString lockFileBeside(const QFileInfo& file) {
 
 // What the file system says about the file and its folder.
 void describeFile(const QString& path, QJsonObject& report) {
-  QFileInfo file(path);
-  file.setCaching(false);
-  report["folderExists"] = file.dir().exists();
+  // One look at each: the file may lie on a share that answers slowly.
+  const QFileInfo file(path);
+  const bool folderExists = file.dir().exists();
+  report["folderExists"] = folderExists;
   report["exists"] = file.exists();
   if (file.exists()) {
     report["isFile"] = file.isFile();
     report["size"] = file.size();
     report["modified"] = stampText(file.lastModified());
   }
-  const QString lock = file.dir().exists() ? lockFileBeside(file) : QString();
+  const QString lock = folderExists ? lockFileBeside(file) : QString();
   report["lockFile"] = lock.isEmpty() ? QJsonValue() : QJsonValue(lock);
 }
 
@@ -157,7 +158,6 @@ QJsonObject planFileReport(qint64 startMs) {
     try {
       report["jetVersion"] = versionName(db::checkJetFile(copy.adoptedFile()));
     } catch (const db::Error& error) {
-      report["jetVersion"] = QJsonValue();
       report["jetVersionError"] = error.message();
     }
   }

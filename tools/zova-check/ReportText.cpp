@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "DaysReport.h"
+#include "ScreenReport.h"
 
 namespace {
 
@@ -270,8 +271,7 @@ void writeTail(Writer& out, const QJsonObject& report) {
     out.line();
     out.line(QStringLiteral("Picture %1: %2, %3, %4, page %5 of %6")
                  .arg(png["file"].toString(), png["window"].toString(),
-                      png["audience"].toInt() == 0 ? QStringLiteral("Schülerinformation")
-                                                   : QStringLiteral("Lehrerinformation"),
+                      audienceName(png["audience"].toInt()),
                       png["date"].isNull() ? QStringLiteral("state text") : png["date"].toString())
                  .arg(png["page"].toInt())
                  .arg(png["pages"].toInt()));

@@ -19,7 +19,7 @@
 
 namespace {
 
-enum class Kind { Text, Flag, Number, SmallNumber, Time };
+enum class Kind { Text, Flag, Number, Time };
 
 // One key as the monitor holds it after reading.
 struct KeyValue {
@@ -54,8 +54,8 @@ QVector<KeyValue> keyValues() {
       onOff("ShowSteuerPanel", s.ShowSteuerPanel),
       onOff("AutoScroll", s.AutoScroll),
       onOff("Vollbild", s.Vollbild),
-      number("Settings", "InfoTyp", Kind::SmallNumber, s.InfoTyp),
-      number("Settings", "LastTyp", Kind::SmallNumber, s.LastTyp),
+      number("Settings", "InfoTyp", Kind::Number, s.InfoTyp),
+      number("Settings", "LastTyp", Kind::Number, s.LastTyp),
       number("Settings", "Refreshinterval", Kind::Number, s.Refreshinterval),
       number("Settings", "ScrollTime", Kind::Number, s.ScrollTime),
       number("Settings", "Fontsize", Kind::Number, s.Fontsize),
@@ -111,8 +111,7 @@ bool readsAs(Kind kind, const QString& raw) {
   switch (kind) {
     case Kind::Text: return true;
     case Kind::Flag:
-    case Kind::Number:
-    case Kind::SmallNumber: return IniFile::parseInteger(raw).has_value();
+    case Kind::Number: return IniFile::parseInteger(raw).has_value();
     case Kind::Time: return IniFile::parseTime(raw, QLocale::system()).isValid();
   }
   return false;
