@@ -8,6 +8,7 @@
 
 #include "jet/JetWriter.h"
 #include "platform/Folders.h"
+#include "tests/support/NotificationTable.h"
 
 namespace dbtest {
 
@@ -66,20 +67,7 @@ void writePlanFile(const QString& path) {
 
 void writeNotificationFile(const QString& path, int extraRows) {
   jet::Database db;
-  jet::Table& table = db.addTable("BenachrichtigungsTabelle", {{"ID", ColumnType::Long, 255, true},
-                                                               {"Status", ColumnType::Long},
-                                                               {"Valid", ColumnType::Boolean},
-                                                               {"SetTime", ColumnType::DateTime},
-                                                               {"RueckTime", ColumnType::DateTime},
-                                                               {"Datum", ColumnType::DateTime},
-                                                               {"Stunde", ColumnType::Long},
-                                                               {"Lehrer", ColumnType::Text, 50},
-                                                               {"Klasse", ColumnType::Text, 20},
-                                                               {"Fach", ColumnType::Text, 20},
-                                                               {"Bemerkung", ColumnType::Text, 255},
-                                                               {"Telefon", ColumnType::Text, 30},
-                                                               {"Kopie", ColumnType::Long},
-                                                               {"TAN", ColumnType::Long}});
+  jet::Table& table = db.addTable("BenachrichtigungsTabelle", notificationColumns());
   const TDateTime day = zdt::encode(2026, 12, 8);
   auto row = [&](int id, int status, bool valid, TDateTime setTime, QVariant rueck, TDateTime datum, int stunde,
                  const QString& lehrer, const QString& bemerkung, QVariant telefon) {

@@ -6,6 +6,7 @@
 #include "notifications/TNachrichtListe.h"
 #include "plan/DataModule.h"
 #include "settings/SettingsValues.h"
+#include "tests/support/NotificationTable.h"
 
 namespace notiftest {
 
@@ -28,20 +29,7 @@ Note note(int id, int status, double minutesAgo, int dayOffset) {
 
 void writeNotes(const QString& file, const QVector<Note>& notes) {
   jet::Database db;
-  jet::Table& table = db.addTable("BenachrichtigungsTabelle", {{"ID", ColumnType::Long, 255, true},
-                                                               {"Status", ColumnType::Long},
-                                                               {"Valid", ColumnType::Boolean},
-                                                               {"SetTime", ColumnType::DateTime},
-                                                               {"RueckTime", ColumnType::DateTime},
-                                                               {"Datum", ColumnType::DateTime},
-                                                               {"Stunde", ColumnType::Long},
-                                                               {"Lehrer", ColumnType::Text, 50},
-                                                               {"Klasse", ColumnType::Text, 20},
-                                                               {"Fach", ColumnType::Text, 20},
-                                                               {"Bemerkung", ColumnType::Text, 255},
-                                                               {"Telefon", ColumnType::Text, 30},
-                                                               {"Kopie", ColumnType::Long},
-                                                               {"TAN", ColumnType::Long}});
+  jet::Table& table = db.addTable("BenachrichtigungsTabelle", notificationColumns());
   for (const Note& n : notes)
     table.rows.append({n.id, n.status, n.valid, n.setTime, n.rueckTime, n.datum, n.stunde, n.lehrer, n.klasse, n.fach,
                        n.bemerkung, n.telefon, n.kopie, n.tan});

@@ -2,13 +2,12 @@
 #include "platform/InstanceLock.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
-#include <functional>
 #include <gtest/gtest.h>
+
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -18,16 +17,6 @@ class InstanceLockTest : public ::testing::Test {
   QStringList entries() const { return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
   QTemporaryDir m_dir;
 };
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QThread::msleep(50);
-  }
-  return true;
-}
 
 }  // namespace
 

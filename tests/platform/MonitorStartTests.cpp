@@ -6,12 +6,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
-#include <functional>
 #include <gtest/gtest.h>
+
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -33,16 +32,6 @@ QStringList snapshot(const QString& root) {
   }
   result.sort();
   return result;
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QThread::msleep(50);
-  }
-  return true;
 }
 
 QProcessEnvironment monitorEnvironment(const QString& configHome) {
