@@ -25,19 +25,13 @@ void UpDown::setRange(int minimum, int maximum) {
   assert(minimum <= maximum);
   m_minimum = minimum;
   m_maximum = maximum;
-  if (m_position < minimum || m_position > maximum) {
-    m_position = minimum;
-    emit positionChanged(m_position);
-  }
+  if (m_position < minimum || m_position > maximum) m_position = minimum;
 }
 
 bool UpDown::setPosition(int proposed) {
   if (proposed < m_minimum || proposed > m_maximum) return false;
   if (m_guard && !m_guard(proposed)) return false;
-  if (proposed != m_position) {
-    m_position = proposed;
-    emit positionChanged(m_position);
-  }
+  m_position = proposed;
   return true;
 }
 

@@ -36,9 +36,6 @@ class UpDown : public QWidget {
 
   QSize sizeHint() const override;
 
- signals:
-  void positionChanged(int position);
-
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
