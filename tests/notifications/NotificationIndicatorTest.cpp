@@ -42,6 +42,15 @@ class NotificationIndicator : public NotificationTest {
     NotificationTest::TearDown();
   }
 
+  // Runs a check with a program folder that holds no pictures, then points
+  // Programmpfad at the programs' folder again.
+  static void checkWithoutPictures(TForm1& f) {
+    QTemporaryDir emptyProgramFolder;
+    Programmpfad = emptyProgramFolder.path() + '/';
+    f.CheckBenachrichtigungen();
+    Programmpfad = QCoreApplication::applicationDirPath() + '/';
+  }
+
   // Writes the settings file (the notification folder and the given lines)
   // and creates the main window, whose start-up ends with the first check.
   TForm1& startForm(const QStringList& settingsLines = {}) {
@@ -113,15 +122,12 @@ TEST_F(NotificationIndicator, RedPictureMissing_IsReportedAndTheNextCheckTriesAg
   TForm1& f = startForm();
   ASSERT_TRUE(IndicatorIdle);
   writeNotes({note(1, 2, 60)});
-  QTemporaryDir emptyProgramFolder;
-  Programmpfad = emptyProgramFolder.path() + '/';
-  f.CheckBenachrichtigungen();
+  checkWithoutPictures(f);
   ASSERT_EQ(messages->texts.size(), 1);
   EXPECT_TRUE(messages->texts[0].contains("BMP/Telefonrot.bmp")) << messages->texts[0].toStdString();
   EXPECT_TRUE(IndicatorIdle);
   EXPECT_EQ(f.FlashCount, 0);
   EXPECT_TRUE(showsGreen(f.TelefonBtn));
-  Programmpfad = QCoreApplication::applicationDirPath() + '/';
   f.CheckBenachrichtigungen();
   EXPECT_FALSE(IndicatorIdle);
   EXPECT_EQ(f.FlashCount, 1);
@@ -133,14 +139,11 @@ TEST_F(NotificationIndicator, NormalPictureMissing_StaysDueUntilItCanBeLoaded) {
   TForm1& f = startForm();
   ASSERT_FALSE(IndicatorIdle);
   writeNotes({note(1, 3, 60)});
-  QTemporaryDir emptyProgramFolder;
-  Programmpfad = emptyProgramFolder.path() + '/';
-  f.CheckBenachrichtigungen();
+  checkWithoutPictures(f);
   ASSERT_EQ(messages->texts.size(), 1);
   EXPECT_TRUE(messages->texts[0].contains("BMP/Telefon.bmp"));
   EXPECT_FALSE(IndicatorIdle);
   EXPECT_TRUE(showsRed(f.TelefonBtn));
-  Programmpfad = QCoreApplication::applicationDirPath() + '/';
   f.CheckBenachrichtigungen();
   EXPECT_TRUE(IndicatorIdle);
   EXPECT_TRUE(showsGreen(f.TelefonBtn));
