@@ -1,7 +1,6 @@
 // Header check and snapshot copy of Jet database files.
 #include "db/JetFile.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -16,8 +15,9 @@ constexpr int kHeaderBytes = 0x15;
 constexpr int kVersionOffset = 0x14;
 constexpr int kSnapshotAttempts = 5;
 constexpr int kSnapshotPauseMs = 100;
-// A file changed this recently may be in the middle of a rewrite that has
-// merely paused; the copy waits until it has been quiet this long.
+// A rewrite may merely have paused: the file must look the same twice, this
+// far apart, before it is read. Its time stamp is never compared with this
+// PC's clock, which may stand far off the clock of the share's server.
 constexpr int kQuietMs = 300;
 
 }  // namespace
@@ -55,14 +55,9 @@ JetVersion checkJetFile(const QString& path) {
 void takeSnapshot(const QString& path, const QString& snapshotPath) {
   for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
     if (attempt > 0) QThread::msleep(kSnapshotPauseMs);
-    FileState before = fileStateOf(path);
-    const qint64 age = before.modified.msecsTo(QDateTime::currentDateTime());
-    if (age >= 0 && age < kQuietMs) {
-      QThread::msleep(static_cast<unsigned long>(kQuietMs - age));
-      const FileState settled = fileStateOf(path);
-      if (!(settled == before)) continue;
-      before = settled;
-    }
+    const FileState before = fileStateOf(path);
+    QThread::msleep(kQuietMs);
+    if (!(fileStateOf(path) == before)) continue;
     QFile original(path);
     if (!original.open(QIODevice::ReadOnly))
       throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, original.errorString()));

@@ -29,9 +29,10 @@ struct FileState {
 };
 FileState fileStateOf(const QString& path);
 
-// Copies the file in one go into `snapshotPath` (replacing its content). A file modified in the last few hundred milliseconds is first
-// given that long to settle, as a rewrite may only have paused. When the original's size or modification time changed while it
-// was copied (another program rewriting it), the copy is thrown away and
+// Copies the file in one go into `snapshotPath` (replacing its content). The
+// file must first look the same twice a few hundred milliseconds apart, as a
+// rewrite may only have paused. When the original's size or modification
+// time changed while it was copied (another program rewriting it), the copy is thrown away and
 // taken again, a few times, briefly apart (an empty file counts as one
 // being rewritten). Throws db::Error when no
 // consistent copy could be taken.

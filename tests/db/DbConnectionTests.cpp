@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 
 #include "db/ConnectionString.h"
@@ -171,7 +172,8 @@ TEST(DbSnapshot, FileBeingRewritten_GivesOneWholeVersionOrAnError) {
   writeFile(path, QByteArray(100000, 'a'));
   std::atomic<bool> stop = false;
   // Rewrites the file in place, each version one letter and its own length,
-  // pausing halfway through a version and between versions.
+  // pausing halfway through a version and between versions. At the pause the
+  // time stamp stands a day ahead, as a share's server clock may.
   std::thread rewriter([&] {
     for (int version = 0; !stop; ++version) {
       QFile file(path);
@@ -182,6 +184,8 @@ TEST(DbSnapshot, FileBeingRewritten_GivesOneWholeVersionOrAnError) {
         file.write(QByteArray(1000, letter));
         if (written == length / 2) {
           file.flush();
+          const timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 86400, 0}};
+          futimens(file.handle(), times);
           std::this_thread::sleep_for(std::chrono::milliseconds(120));
         }
       }
