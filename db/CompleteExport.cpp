@@ -10,13 +10,15 @@
 #include "db/CompleteExport.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QTemporaryFile>
 #include <QThread>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include "db/Database.h"
@@ -30,9 +32,13 @@ namespace {
 // How long size, time stamp and content must stay the same before an
 // export counts as complete.
 constexpr int kQuietMs = 2000;
-// A lock file beside a database unchanged this long was left behind by a
-// program that crashed; it no longer means the file is being written.
+// A lock file seen unchanged this long, beside a database seen unchanged as
+// long, was left behind by a program that crashed; it no longer means the
+// file is being written.
 constexpr qint64 kStaleLockMs = 30000;
+// Tests shorten that time through this variable (milliseconds, below
+// kStaleLockMs).
+constexpr char kStaleLockVariable[] = "ZOVA_TEST_STALE_LOCK_MS";
 // Tests shorten the quiet time through this variable (milliseconds, below
 // kQuietMs; anything else keeps kQuietMs).
 constexpr char kQuietTimeVariable[] = "ZOVA_TEST_EXPORT_QUIET_MS";
@@ -103,10 +109,46 @@ std::optional<CopyResult> readExport(const QString& path, Reading* reading) {
   return std::nullopt;
 }
 
+// A lock file counts as left behind by a crashed program once this process
+// has seen it, and the database beside it, unchanged for kStaleLockMs of
+// this PC's own steady clock. Their time stamps come from the share's
+// server and are never compared with this PC's clock.
+class LockSightings {
+ public:
+  bool isStale(const QString& lock, const FileState& database) {
+    const FileState lockState = fileStateOf(lock);
+    const QMutexLocker locker(&m_mutex);
+    Sighting& seen = m_seen[lock];
+    if (!seen.since.isValid() || !(seen.database == database) || !(seen.lock == lockState)) {
+      seen.database = database;
+      seen.lock = lockState;
+      seen.since.start();
+      return false;
+    }
+    return seen.since.elapsed() >= staleLockMs();
+  }
+
+ private:
+  static qint64 staleLockMs() {
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(kStaleLockVariable, &ok);
+    return ok && value >= 0 && value < kStaleLockMs ? value : kStaleLockMs;
+  }
+
+  struct Sighting {
+    FileState database;
+    FileState lock;
+    QElapsedTimer since;
+  };
+  QMutex m_mutex;
+  std::map<QString, Sighting> m_seen;
+};
+
 // The lock file Jet keeps beside the database while a program has it open
-// (<name>.ldb, or <name>.laccdb for ACE, in any letter case), unless the
-// database has not changed for kStaleLockMs; empty when there is none.
+// (<name>.ldb, or <name>.laccdb for ACE, in any letter case), unless it is
+// stale (see LockSightings); empty when there is none.
 QString blockingLockFile(const QString& path, const FileState& state) {
+  static LockSightings sightings;
   const QFileInfo info(path);
   const QString base = info.completeBaseName();
   const QDir folder = info.dir();
@@ -117,8 +159,7 @@ QString blockingLockFile(const QString& path, const FileState& state) {
       lock = folder.filePath(entry);
   }
   if (lock.isEmpty()) return {};
-  const qint64 unchangedMs = state.modified.msecsTo(QDateTime::currentDateTime());
-  return unchangedMs >= kStaleLockMs ? QString() : lock;
+  return sightings.isStale(lock, state) ? QString() : lock;
 }
 
 // The copy being made: a file beside the copy path that replaces it only

@@ -25,8 +25,8 @@ struct CopyResult {
 
 // Copies `path` to `copyPath` (replacing it in one step) when it is a
 // complete export: its size, time stamp and content hash stay the same for
-// the quiet time (2 s), no program holds it open (a Jet lock file beside it
-// that is younger than 30 s of the database's rest), and it reads as a whole
+// the quiet time (2 s), no program holds it open (a Jet lock file beside it,
+// unless this process has seen it and the database unchanged for 30 s), and it reads as a whole
 // database (see checkWholeDatabase). `previousHash` is the hash of the last
 // copy taken of this file, or empty; when the file's content still has that
 // hash the result is Unchanged at once and nothing is written. Blocks for

@@ -100,16 +100,27 @@ TEST_F(DbCompleteExport, CutFile_IsIncompleteAndKeepsTheEarlierCopy) {
   }
 }
 
-TEST_F(DbCompleteExport, LockFile_MakesItIncompleteUntilTheFileRested30Seconds) {
+TEST_F(DbCompleteExport, LockFile_MakesItIncompleteUntilSeenUnchangedForTheStaleTime) {
+  QuietTime quiet(100);
+  const QByteArray savedStale = qgetenv("ZOVA_TEST_STALE_LOCK_MS");
+  qputenv("ZOVA_TEST_STALE_LOCK_MS", "300");
   const QString lock = m_dir.filePath("ZOVA-INTERNET.LDB");  // letter case does not matter
   writeBytes(lock, QByteArray(64, 'L'));
-  setModifiedAgo(m_plan, 20);
+  // Time stamps a day old say nothing: the share's clock may stand a day off this PC's.
+  setModifiedAgo(m_plan, 86400);
+  setModifiedAgo(lock, 86400);
   const auto locked = copyCompleteExport(m_plan, m_copy, {});
   EXPECT_EQ(locked.kind, Kind::Incomplete);
   EXPECT_TRUE(locked.message.contains(lock)) << locked.message.toStdString();
   EXPECT_FALSE(QFile::exists(m_copy));
-  setModifiedAgo(m_plan, 31);  // the writer crashed and left its lock file
+  // A live program changes its lock file: the stale time starts again.
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  writeBytes(lock, QByteArray(128, 'L'));
+  EXPECT_EQ(copyCompleteExport(m_plan, m_copy, {}).kind, Kind::Incomplete);
+  // The writer crashed and left its lock file.
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
   EXPECT_EQ(copyCompleteExport(m_plan, m_copy, {}).kind, Kind::Copied);
+  qputenv("ZOVA_TEST_STALE_LOCK_MS", savedStale);
 }
 
 TEST_F(DbCompleteExport, ContentChangingWithinTheQuietTime_IsIncompleteEvenWithItsTimeStampKept) {
