@@ -15,6 +15,7 @@
 #include "plan/DataModule.h"
 #include "plan/PlanMerge.h"
 #include "plan/PlanState.h"
+#include "platform/Logging.h"
 #include "settings/SettingsValues.h"
 
 void TForm1::UpdateTimerTimer() {
@@ -134,8 +135,15 @@ struct PlanFileStamp {
 
 bool isLocalFileSystem(const QString& folder) {
   const QStorageInfo storage(folder);
-  if (!storage.isValid()) return false;
-  const QByteArray type = storage.fileSystemType().toLower();
+  const QByteArray type = storage.isValid() ? storage.fileSystemType().toLower() : QByteArray();
+  if (type.isEmpty()) {
+    // A folder whose mount cannot be found (a chroot whose root is no mount
+    // point, a container) is watched: a watch that never fires costs
+    // nothing, and the timer polls in any case.
+    qCInfo(lcPlan, "The file system of %s cannot be named; it counts as local and is watched",
+           qUtf8Printable(QDir::toNativeSeparators(folder)));
+    return true;
+  }
   for (const char* remote : {"nfs", "cifs", "smb", "fuse", "9p", "afs", "ncpfs"})
     if (type.startsWith(remote)) return false;
   return true;
