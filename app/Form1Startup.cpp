@@ -177,6 +177,7 @@ void TForm1::createControls() {
   PlanWatcher = new QFileSystemWatcher(this);
   PlanChangeDebounce = new QTimer(this);
   PlanChangeDebounce->setSingleShot(true);
+  PlanChangeDebounce->setTimerType(Qt::PreciseTimer);
   PlanChangeDebounce->setInterval(kPlanChangeDebounceMs);
   connect(PlanChangeDebounce, &QTimer::timeout, this, [this] { RequestPoll(kPollByWatch); });
 
@@ -213,8 +214,14 @@ void TForm1::FormCreate() {
   HeaderColor = Headerfarbe(0);
   Panel5->setVisible(Settings.ShowSteuerPanel);
   ApplyPageFont();
+  CheckHeaderPanels();
   const int ppi = qRound(screen() ? screen()->logicalDotsPerInch() : 96.0);
   for (int i = 0; i < 3; ++i) StatusBar1->setPanelWidth(i, ScaledPanelWidth(kStatusPanelWidths[i], ppi));
+  // The countdown is never cut: its panel is as wide as its longest text.
+  const QLabel* countdown = StatusPanels[2];
+  const int countdownWidth = countdown->fontMetrics().horizontalAdvance(QStringLiteral(" next update check: 999 min")) +
+                             2 * countdown->frameWidth() + 2 * countdown->margin() + 4;
+  StatusBar1->setPanelWidth(2, qMax(StatusBar1->panelWidth(2), countdownWidth));
   StatusBar1->setVisible(Settings.ShowStatusPanel);
   SetPanelText();
   setWindowTitle(QString::fromLatin1(kCaption));

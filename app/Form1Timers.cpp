@@ -19,7 +19,9 @@ QColor TForm1::Headerfarbe(int position) {
 }
 
 void TForm1::LabelBlinking(bool on) {
-  QFont font = Label6->font();
+  // Only the weight is the label's own: face and size follow its header
+  // line when + and - or the settings change them.
+  QFont font;
   font.setBold(on);
   Label6->setFont(font);
   QPalette pal = Label6->palette();

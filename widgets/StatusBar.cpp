@@ -29,10 +29,18 @@ void StatusBar::resizeEvent(QResizeEvent* event) {
 }
 
 void StatusBar::placePanels() {
+  // A bar narrower than all panels together takes the missing width from
+  // the first panel (down to none), so that the panels after it stay whole.
+  int others = 0;
+  for (int i = 1; i < m_panels.size(); ++i) others += kPanelGap + m_panels[i].width;
   int x = 0;
   for (int i = 0; i < m_panels.size(); ++i) {
     const bool last = i == m_panels.size() - 1;
-    const int width = last ? qMax(m_panels[i].width, this->width() - x) : m_panels[i].width;
+    int width = m_panels[i].width;
+    if (last)
+      width = qMax(width, this->width() - x);
+    else if (i == 0)
+      width = qBound(0, this->width() - others, width);
     // Children beyond the bar's right edge are clipped by it.
     m_panels[i].label->setGeometry(x, 0, width, height());
     x += width + kPanelGap;

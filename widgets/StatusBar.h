@@ -1,8 +1,9 @@
 // A status bar of text panels side by side, as a platform status bar lays
 // them out: each panel has its own width from the left edge on, the last
 // panel takes the rest of the bar (never less than its own width), and
-// panels never overlap — whatever does not fit is cut at the bar's right
-// edge. Each panel is a sunken label.
+// panels never overlap. When the bar is narrower than the panels together,
+// the first panel gives up width first; whatever still does not fit is cut
+// at the bar's right edge. Each panel is a sunken label.
 #pragma once
 
 #include <QLabel>
