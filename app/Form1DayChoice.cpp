@@ -8,18 +8,11 @@
 
 Q_DECLARE_METATYPE(TStatItemRef)
 
-QLocale TForm1::WeekdayLocale(const QLocale& system) {
-  // The page is German whatever the system: a German system locale (de_DE,
-  // de_AT, de_CH ...) gives its own short names, any other locale German's
-  // (kiosk installations often run with LANG unset or C.UTF-8).
-  return system.language() == QLocale::German ? system : QLocale(QLocale::German, QLocale::Germany);
-}
-
 QString TForm1::DBoxText(TDateTime datum, const QLocale& system) {
   const QDate date = zdt::toDate(datum);
   // Qt's German short names end in a full stop ("Mo."); the chooser shows
   // them without, as the plan's readers know them ("Mo, 14.11.11").
-  QString weekday = WeekdayLocale(system).dayName(date.dayOfWeek(), QLocale::ShortFormat);
+  QString weekday = zdt::germanLocale(system).dayName(date.dayOfWeek(), QLocale::ShortFormat);
   if (weekday.endsWith(QLatin1Char('.'))) weekday.chop(1);
   return weekday + QStringLiteral(", ") +
          date.toString(QStringLiteral("dd.MM.yy"));

@@ -134,11 +134,8 @@ class TForm1 : public AlignPanel {
   void CheckAnzList();
   // The record behind DBox's item, or none.
   TStatItemRef DBoxRecord(int index) const;
-  // "ddd, dd.mm.yy" with the short weekday name of WeekdayLocale(system).
+  // "ddd, dd.mm.yy" with the short weekday name of zdt::germanLocale(system).
   static QString DBoxText(TDateTime datum, const QLocale& system = QLocale::system());
-  // The locale the weekday names come from: the system's when it is German,
-  // German otherwise.
-  static QLocale WeekdayLocale(const QLocale& system);
 
   // --- Page layout ---
   void Showdaten();

@@ -81,9 +81,10 @@ void TMyNachrichtDLG::Colors() {
   setBackground(Edit1, QPalette::Base, DialogColors[2]);
 }
 
-QString TMyNachrichtDLG::DayCaption(TDateTime day) {
+QString TMyNachrichtDLG::DayCaption(TDateTime day, const QLocale& system) {
+  const QLocale german = zdt::germanLocale(system);
   return Wochentage[static_cast<size_t>(WochentagIndex(day))] + QStringLiteral(", ") +
-         zdt::toDate(day).toString(QStringLiteral("dd.MM.yyyy"));
+         german.toString(zdt::toDate(day), german.dateFormat(QLocale::ShortFormat));
 }
 
 void TMyNachrichtDLG::ShowList() {

@@ -54,9 +54,9 @@ class TMyNachrichtDLG : public QDialog {
   // Paints the text area of one line of Box.
   void BoxDrawItem(QPainter& painter, int index, const QRect& area, const CheckListBox::LineState& state);
 
-  // The weekday, ", " and the date as in Germany: "Dienstag, 08.12.2026",
-  // whatever the system's locale.
-  static QString DayCaption(TDateTime day);
+  // The weekday, ", " and the date in the short format of
+  // zdt::germanLocale(system): "Dienstag, 08.12.26".
+  static QString DayCaption(TDateTime day, const QLocale& system = QLocale::system());
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -68,4 +68,8 @@ void setFixedNow(TDateTime moment) {
   setClock([moment] { return moment; });
 }
 
+QLocale germanLocale(const QLocale& system) {
+  return system.language() == QLocale::German ? system : QLocale(QLocale::German, QLocale::Germany);
+}
+
 }  // namespace zdt

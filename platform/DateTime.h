@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <functional>
 
@@ -41,6 +42,11 @@ TDateTime timeOf(TDateTime value);
 // The current moment and today's midnight, from the clock below.
 TDateTime now();
 TDateTime today();
+
+// The locale of the texts on screen: the system's when it is German (de_DE,
+// de_AT, de_CH ...), Germany's otherwise, since kiosk installations often run
+// with LANG unset or C.UTF-8. Weekday names and short dates come from it.
+QLocale germanLocale(const QLocale& system = QLocale::system());
 
 // Replaces the clock; an empty function restores the system clock.
 void setClock(std::function<TDateTime()> clock);
