@@ -51,7 +51,7 @@ TEST_F(CheckProgram, ExitStatus_IsZeroWhenThePlanIsShown) {
   const ProgramRun result = run({"--at", "2026-12-09 10:00"});
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-  EXPECT_TRUE(result.out.contains("The screen shows the plan of 2026-12-09")) << result.out.toStdString();
+  EXPECT_TRUE(result.out.contains("A monitor started now shows the plan of 2026-12-09")) << result.out.toStdString();
 }
 
 TEST_F(CheckProgram, ExitStatus_IsOneWhenAStateTextIsShown) {

@@ -38,10 +38,10 @@ void writeSummary(Writer& out, const QJsonObject& report) {
   out.line(QStringLiteral("zova-check %1, standing at %2").arg(report["version"].toString(), report["at"].toString()));
   out.line();
   if (screen["shows"].toString() == QLatin1String("plan"))
-    out.line(QStringLiteral("The screen shows the plan of %1 for the %2: %3.")
+    out.line(QStringLiteral("A monitor started now shows the plan of %1 for the %2: %3.")
                  .arg(screen["date"].toString(), screen["audienceName"].toString(), screen["why"].toString()));
   else
-    out.line(QStringLiteral("The screen shows %1\n  because %2.")
+    out.line(QStringLiteral("A monitor started now shows %1\n  because %2.")
                  .arg(quoted(screen["stateText"].toString()), screen["why"].toString()));
 }
 
@@ -192,7 +192,7 @@ void writeDays(Writer& out, const QJsonObject& days) {
 
 void writeScreen(Writer& out, const QJsonObject& screen) {
   out.line();
-  out.line(QStringLiteral("What the screen shows (%1, %2)")
+  out.line(QStringLiteral("What a monitor started now shows (%1, %2)")
                .arg(screen["window"].toString(), screen["audienceName"].toString()));
   for (const QJsonValue& note : screen["sizeNotes"].toArray()) out.line(QStringLiteral("  note: ") + note.toString());
   if (screen["automaticMode"].toBool())
