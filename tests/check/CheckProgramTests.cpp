@@ -64,7 +64,8 @@ TEST_F(CheckProgram, ExitStatus_IsOneWhenAStateTextIsShown) {
 
 TEST_F(CheckProgram, ExitStatus_IsTwoForWrongUsage) {
   for (const QStringList& arguments :
-       {QStringList{"--bogus"}, QStringList{"--at", "9.12.2026 10:00"}, QStringList{"--page", "2"},
+       {QStringList{"--bogus"}, QStringList{"--at", "9.12.2026 10:00"}, QStringList{"--at", "2026-12-09 10:00:60"},
+        QStringList{"--page", "2"},
         QStringList{"--png", "x.png", "--audience", "2"}, QStringList{"--png", "x.png", "--size", "0x10"},
         QStringList{"--config-home"}}) {
     const ProgramRun result = run(arguments);

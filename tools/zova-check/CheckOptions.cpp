@@ -5,16 +5,18 @@
 
 namespace {
 
-// "YYYY-MM-DD HH:MM" as a local moment, or nothing.
+// "YYYY-MM-DD HH:MM[:SS]" as a local moment, or nothing.
 std::optional<TDateTime> parseMoment(const QString& text) {
-  static const QRegularExpression form(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})[ T](\\d{2}):(\\d{2})$"));
+  static const QRegularExpression form(
+      QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})[ T](\\d{2}):(\\d{2})(?::(\\d{2}))?$"));
   const QRegularExpressionMatch match = form.match(text.trimmed());
   if (!match.hasMatch()) return std::nullopt;
   const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
   const int hour = match.captured(4).toInt();
   const int minute = match.captured(5).toInt();
-  if (!date.isValid() || hour > 23 || minute > 59) return std::nullopt;
-  return zdt::fromDate(date) + zdt::encodeTime(hour, minute);
+  const int second = match.captured(6).toInt();  // 0 when left out
+  if (!date.isValid() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  return zdt::fromDate(date) + zdt::encodeTime(hour, minute, second);
 }
 
 // "WxH" with both between 1 and kLargestWindow pixels, or nothing.
@@ -52,7 +54,7 @@ std::optional<CheckOptions> parseCheckOptions(const QStringList& arguments, QStr
       options.configHome = value;
     } else if (option == QLatin1String("--at")) {
       options.at = parseMoment(value);
-      if (!options.at) return fail(QStringLiteral("--at takes \"YYYY-MM-DD HH:MM\", not \"%1\"").arg(value));
+      if (!options.at) return fail(QStringLiteral("--at takes \"YYYY-MM-DD HH:MM[:SS]\", not \"%1\"").arg(value));
     } else if (option == QLatin1String("--png")) {
       if (value.isEmpty()) return fail(QStringLiteral("--png needs a file"));
       options.png = value;

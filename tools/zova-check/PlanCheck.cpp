@@ -137,6 +137,10 @@ QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
                                   options.day->toString(Qt::ISODate),
                                   days.isEmpty() ? QStringLiteral("none") : days.join(QStringLiteral(", ")))};
     const TStatItemRef record = form.DBoxRecord(index);
+    // A tick first drops today from the day list once its plan has expired
+    // (in the evening), so the positions and their colours are those of the
+    // shortened list.
+    if (Settings.AutoScroll) form.CheckAnzList();
     const qsizetype position = Plan.Tagesliste.indexOf(record);
     if (Settings.AutoScroll && position >= 0) {
       // Automatic mode reaches a day of its list by the tick from the day

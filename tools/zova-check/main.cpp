@@ -1,6 +1,6 @@
 // zova-check: what a wall screen shows, and why, from a terminal.
 //
-//   zova-check [--config-home DIR] [--at "YYYY-MM-DD HH:MM"] [--json]
+//   zova-check [--config-home DIR] [--at "YYYY-MM-DD HH:MM[:SS]"] [--json]
 //              [--png FILE [--size WxH] [--audience 0|1] [--day YYYY-MM-DD] [--page N]]
 //   zova-check --help | --version
 //
@@ -25,7 +25,7 @@ namespace {
 
 const cli::Program kProgram{
     "zova-check",
-    "zova-check [--config-home DIR] [--at \"YYYY-MM-DD HH:MM\"] [--json]\n"
+    "zova-check [--config-home DIR] [--at \"YYYY-MM-DD HH:MM[:SS]\"] [--json]\n"
     "           [--png FILE [--size WxH] [--audience 0|1] [--day YYYY-MM-DD] [--page N]]\n"
     "zova-check --help | --version\n",
     "Tells what the monitor shows on its screen now, and why: its settings, the plan file\n"
