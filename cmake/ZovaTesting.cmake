@@ -1,14 +1,16 @@
-# zova_add_test(NAME SOURCES <files...> LIBS <targets...>)
+# zova_add_test(NAME SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
 # One GoogleTest executable; every test case becomes its own CTest test.
 # The shared main runs Qt offscreen and gives each process a private
 # XDG_CONFIG_HOME, so no test touches a real user's settings.
 include(GoogleTest)
 
 function(zova_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE zova_test_main ${ARG_LIBS})
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  set(properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES ${properties})
 endfunction()
