@@ -35,7 +35,10 @@ void TForm1::RequestPoll(PollRequest by) {
 
 void TForm1::PlanCopyRefreshed() {
   const int requests = std::exchange(m_pendingPolls, 0);
-  if (requests == 0 && !DM->PlanCopy.hasNewerCopy()) return;
+  // The keeper's own retries poll when they bring a newer copy, or when the
+  // file answers again after the plan was taken off for want of it.
+  const bool answersAgain = !DBVerbunden && DM->PlanCopy.state() == db::LocalCopy::State::Current;
+  if (requests == 0 && !DM->PlanCopy.hasNewerCopy() && !answersAgain) return;
   GetNewDaten();
   if (requests & kPollByTimer) LetztesUpdate = m_timerPollAt;
   if (requests & kPollByKey) {
@@ -169,9 +172,12 @@ void TForm1::WatchPlanFile() {
   if (lastSeen->exists) PlanWatcher->addPath(file);
   auto changed = [this, file, lastSeen] {
     const PlanFileStamp now = PlanFileStamp::of(file);
+    // A file renamed into place is not the one the watch was on: the new one
+    // is watched at every event, also when its stamp looks unchanged, so an
+    // in-place export after it is seen too.
+    if (now.exists && !PlanWatcher->files().contains(file)) PlanWatcher->addPath(file);
     if (now == *lastSeen) return;
     *lastSeen = now;
-    if (now.exists && !PlanWatcher->files().contains(file)) PlanWatcher->addPath(file);
     PlanChangeDebounce->start();
   };
   connect(PlanWatcher, &QFileSystemWatcher::fileChanged, this, changed);

@@ -23,6 +23,9 @@ const int kStatusPanelWidths[3] = {550, 120, 50};
 // A new export is written and settles before it is read; the copy itself
 // waits for a quiet file, so half a second after the last change is enough.
 constexpr int kPlanChangeDebounceMs = 500;
+// How long the start waits for the plan file before it shows the copy kept
+// from the previous run.
+constexpr int kKeptCopyWaitMs = 2000;
 
 QLabel* headerLabel(QWidget* panel, QHBoxLayout* layout, Qt::Alignment align) {
   auto* label = new QLabel(panel);
@@ -251,10 +254,15 @@ void TForm1::FormCreate() {
     Blinktimer->start();
     updatechecktimer->start();
   }
-  // 25-29. Only this first load waits for the plan file, up to the
-  // deadline: the first page needs the days.
+  // 25-29. Only this first load waits for the plan file: the first page
+  // needs the days. When the file does not give a complete export within
+  // kKeptCopyWaitMs, the copy kept from the previous run is shown meanwhile;
+  // without one the load waits up to the deadline.
   DM->PlanCopy.setSource(TDM::PlanFile());
-  DM->PlanCopy.refreshAndWait();
+  DM->PlanCopy.setKeepsCopies(m_purpose == Purpose::Monitor);
+  if (DM->PlanCopy.refreshAndWait(kKeptCopyWaitMs) != db::LocalCopy::State::Current && !DM->PlanCopy.adoptKeptCopy() &&
+      DM->PlanCopy.isRefreshing())
+    DM->PlanCopy.refreshAndWait();
   if (m_purpose == Purpose::Monitor)
     connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, &TForm1::PlanCopyRefreshed);
   GetDaten();

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/TForm1.h"
+#include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "platform/TimerInterval.h"
 #include "settings/SettingsFile.h"
@@ -55,10 +56,13 @@ void TForm1::updatechecktimerTimer() {
   long long elapsed = std::llrint((zdt::now() - LetztesUpdate) * 24 * 3600);
   if (elapsed < 0 || elapsed > interval) elapsed = 0;
   const long long remaining = interval - elapsed;
-  if (remaining <= 60)
-    StatusPanels[2]->setText(QStringLiteral(" next update check: %1 s").arg(remaining));
-  else
-    StatusPanels[2]->setText(QStringLiteral(" next update check: %1 min").arg((remaining + 30) / 60));
+  QString countdown = remaining <= 60 ? QStringLiteral(" next update check: %1 s").arg(remaining)
+                                      : QStringLiteral(" next update check: %1 min").arg((remaining + 30) / 60);
+  // While the last complete export stands in for a plan file that does not
+  // answer, the panel says since when; nothing else on the page changes.
+  if (const TDateTime since = DM->PlanCopy.outageSince(); since != 0)
+    countdown += QStringLiteral(" – keine Verbindung seit ") + zdt::toTime(since).toString(QStringLiteral("hh:mm"));
+  StatusPanels[2]->setText(countdown);
   if (Plan.NeuAufbau) {
     Showdaten();
     Plan.NeuAufbau = false;

@@ -1,13 +1,17 @@
 // Keeping the private copy of a database file current in the background.
 #include "db/LocalCopy.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSaveFile>
 #include <QSocketNotifier>
+#include <cstdio>
 
 #include "db/Database.h"
 #include "db/WorkerClient.h"
+#include "platform/DateTime.h"
 #include "platform/Logging.h"
 
 namespace db {
@@ -27,6 +31,39 @@ QString keyOf(const QString& file) { return QDir::cleanPath(file); }
 void unregister(LocalCopy* keeper, const QString& source) {
   auto it = keepers().find(keyOf(source));
   if (it != keepers().end() && it.value() == keeper) keepers().erase(it);
+}
+
+int outageGraceMs() {
+  bool ok = false;
+  const int value = qEnvironmentVariableIntValue("ZOVA_TEST_OUTAGE_GRACE_MS", &ok);
+  return ok && value >= 0 && value < LocalCopy::kOutageGraceMs ? value : LocalCopy::kOutageGraceMs;
+}
+
+// Kept copies live in $XDG_CACHE_HOME/Kelvaro/Zova-Monitor/ (~/.cache when
+// unset), one per source: "Plan-<key>.mdb" with "Plan-<key>.mdb.source"
+// beside it, which names the source. The key is taken from the source path.
+constexpr int kKeptCopies = 4;  // of the sources used last; older ones go
+
+QString keptCopyFolder() {
+  QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+  if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.cache");
+  return QDir(base).filePath(QStringLiteral("Kelvaro/Zova-Monitor"));
+}
+
+QString keptCopyPath(const QString& source) {
+  const QByteArray key =
+      QCryptographicHash::hash(keyOf(source).toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+  return keptCopyFolder() + QStringLiteral("/Plan-") + QString::fromLatin1(key) + QStringLiteral(".mdb");
+}
+
+// Removes the kept copies of all but the kKeptCopies sources used last.
+void pruneKeptCopies() {
+  const QDir folder(keptCopyFolder());
+  const QStringList copies = folder.entryList({QStringLiteral("Plan-*.mdb")}, QDir::Files, QDir::Time);
+  for (qsizetype i = kKeptCopies; i < copies.size(); ++i) {
+    QFile::remove(folder.filePath(copies[i]));
+    QFile::remove(folder.filePath(copies[i] + QStringLiteral(".source")));
+  }
 }
 
 }  // namespace
@@ -57,8 +94,12 @@ void LocalCopy::setSource(const QString& file) {
   m_state = State::None;
   m_lastError.clear();
   m_newestHash.clear();
+  m_adoptedHash.clear();
   m_refusedHash.clear();
   m_retryMs = kRetryAfterIncompleteMs;
+  m_unreachableRetryMs = kRetryAfterIncompleteMs;
+  m_outage.invalidate();
+  m_outageSince = 0;
   m_newest.reset();
   m_adopted.reset();
   // Whoever waits for the attempt that was running hears of its end.
@@ -70,26 +111,87 @@ void LocalCopy::refresh() {
   if (!beginAttempt()) QTimer::singleShot(0, this, &LocalCopy::refreshed);
 }
 
-LocalCopy::State LocalCopy::refreshAndWait() {
+LocalCopy::State LocalCopy::refreshAndWait(int waitMs) {
   const bool announce = isRefreshing();
   if (!announce && !beginAttempt()) return m_state;
   const int left = qMax<int>(0, worker::deadlineMs() - static_cast<int>(m_attemptClock.elapsed()));
-  if (m_worker.waitForAnswer(left) == WorkerProcess::Answer::Pending)
+  const bool partly = waitMs >= 0 && waitMs < left;
+  if (m_worker.waitForAnswer(partly ? waitMs : left) == WorkerProcess::Answer::Pending) {
+    // The attempt goes on in the background, under its deadline.
+    if (partly) return State::None;
     timeOut(announce);
-  else
+  } else {
     takeOutcome(announce);
+  }
   return m_state;
 }
 
 bool LocalCopy::adopt() {
   if (!hasNewerCopy()) return false;
   m_adopted = m_newest;
+  m_adoptedHash = m_newestHash;
   qCInfo(lcDb).noquote() << "Reading" << m_source << "from its copy" << m_adopted->path();
+  if (m_keepsCopies) keepAdoptedCopy();
+  return true;
+}
+
+bool LocalCopy::bridgingOutage() const {
+  return m_adopted && m_outage.isValid() && m_state != State::Current && m_outage.elapsed() < outageGraceMs();
+}
+
+// Copies the adopted copy into the cache folder (local, small: no share is
+// touched), replacing the kept copy of the same source in one step.
+void LocalCopy::keepAdoptedCopy() const {
+  const QString kept = keptCopyPath(m_source);
+  const QString part = kept + QStringLiteral(".part");
+  QFile::remove(part);
+  bool done = QDir().mkpath(keptCopyFolder()) && QFile::copy(m_adopted->path(), part);
+  if (done) {
+    QSaveFile source(kept + QStringLiteral(".source"));
+    done = source.open(QIODevice::WriteOnly) && source.write(keyOf(m_source).toUtf8() + '\n') >= 0 && source.commit();
+  }
+  if (done) done = std::rename(QFile::encodeName(part).constData(), QFile::encodeName(kept).constData()) == 0;
+  if (!done) {
+    QFile::remove(part);
+    qCInfo(lcPlan).noquote() << "Cannot keep a copy of" << m_source << "in" << keptCopyFolder();
+    return;
+  }
+  pruneKeptCopies();
+}
+
+bool LocalCopy::adoptKeptCopy() {
+  if (m_adopted || m_source.isEmpty()) return false;
+  const QString kept = keptCopyPath(m_source);
+  QFile source(kept + QStringLiteral(".source"));
+  // A copy made from another path is never shown.
+  if (!source.open(QIODevice::ReadOnly) || QString::fromUtf8(source.readAll()).trimmed() != keyOf(m_source))
+    return false;
+  QFile file(kept);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QByteArray content = file.readAll();
+  if (content.isEmpty() || file.error() != QFileDevice::NoError) return false;
+  try {
+    const QFileInfo info(m_source);
+    std::shared_ptr<PrivateFile> copy = PrivateFile::reserve(info.completeBaseName(), u'.' + info.suffix());
+    QFile out(copy->path());
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.flush()) return false;
+    m_newest = copy;
+  } catch (const db::Error&) {
+    return false;
+  }
+  // The same hash as an attempt gives the same content: an unchanged file
+  // is then found Unchanged and not copied again.
+  m_newestHash = QCryptographicHash::hash(content, QCryptographicHash::Sha256);
+  m_adopted = m_newest;
+  m_adoptedHash = m_newestHash;
+  m_outage.start();
+  m_outageSince = zdt::now();
+  qCInfo(lcPlan).noquote() << "Starting from the copy of" << m_source << "kept from an earlier run, until the file answers";
   return true;
 }
 
 SharedFile LocalCopy::readableCopy() const {
-  if (m_state == State::Unreachable) throw db::Error(m_lastError);
+  if (m_state == State::Unreachable && !bridgingOutage()) throw db::Error(m_lastError);
   if (!m_adopted)
     throw db::Error(m_lastError.isEmpty() ? QStringLiteral("No copy of %1 has been taken yet").arg(m_source)
                                           : m_lastError);
@@ -191,11 +293,36 @@ void LocalCopy::endAttempt(State state, const QString& message, bool announce) {
     m_refusedHash.clear();
     m_retryMs = kRetryAfterIncompleteMs;
   }
+  if (state == State::Unreachable) {
+    setOutage(true);
+    // Tried again by itself, so the plan is back soon after the file answers.
+    if (!m_source.isEmpty()) m_retry.start(m_unreachableRetryMs);
+    m_unreachableRetryMs = qMin(2 * m_unreachableRetryMs, kLongestUnreachableRetryMs);
+  } else {
+    // A file being written or refused answers: that is no outage.
+    setOutage(false);
+    m_unreachableRetryMs = kRetryAfterIncompleteMs;
+  }
   if (state == State::Incomplete)
     qCInfo(lcDb).noquote() << "Copy of" << m_source << "postponed:" << message;
   else if (state == State::Unreachable)
     qCInfo(lcDb).noquote() << "Copy of" << m_source << "failed:" << message;
   if (announce) emit refreshed();
+}
+
+void LocalCopy::setOutage(bool on) {
+  if (on == m_outage.isValid()) return;
+  if (on) {
+    m_outage.start();
+    m_outageSince = zdt::now();
+    qCInfo(lcPlan).noquote() << "The plan file" << m_source << "cannot be reached:" << m_lastError
+                             << (m_adopted ? "; the last complete export stays on screen" : "");
+  } else {
+    qCInfo(lcPlan).noquote() << "The plan file" << m_source << "answers again after" << m_outage.elapsed() / 1000
+                             << "s";
+    m_outage.invalidate();
+    m_outageSince = 0;
+  }
 }
 
 void LocalCopy::abandonAttempt() {

@@ -12,10 +12,18 @@
 //
 // Read connections (Mode=Read) whose Data Source is the keeper's source read
 // the adopted copy: open() takes no snapshot and starts no process, and fails
-// with the keeper's last error when the latest attempt found the file
-// unreachable or no copy has been adopted yet. An Incomplete latest attempt
-// does not make open() fail (the adopted copy is whole); the keeper tries
-// again by itself after kRetryAfterIncompleteMs.
+// with the keeper's last error when no copy has been adopted yet, or when the
+// file has been unreachable for longer than the outage grace. An Incomplete
+// latest attempt does not make open() fail (the adopted copy is whole); the
+// keeper tries again by itself after kRetryAfterIncompleteMs.
+//
+// An outage (the file missing, not a file, its folder or share not
+// answering) is bridged for kOutageGraceMs: the adopted copy stays readable,
+// and the keeper tries again by itself, 1 s after the first failure and then
+// twice as long each time, up to kLongestUnreachableRetryMs. Each adopted
+// copy is also kept in the user's cache folder with its source path, so that
+// the next run can start from it while the file does not answer
+// (adoptKeptCopy); the outage then counts from that start.
 //
 // Typical use on the user-interface thread: at start refreshAndWait() and
 // adopt(); for each poll refresh(), and when refreshed() comes, adopt() and
@@ -59,6 +67,11 @@ class LocalCopy : public QObject {
   // No new attempt starts while this many killed workers have not ended yet
   // (they hang in the kernel on a share that does not answer).
   static constexpr int kMaxHangingWorkers = 4;
+  // How long the adopted copy stands in for a file that cannot be reached.
+  // Tests shorten it through ZOVA_TEST_OUTAGE_GRACE_MS.
+  static constexpr int kOutageGraceMs = 15 * 60 * 1000;
+  // The longest pause between two attempts while the file cannot be reached.
+  static constexpr int kLongestUnreachableRetryMs = 15000;
 
   explicit LocalCopy(QObject* parent = nullptr);
   // Ends a running attempt (its worker is killed, not waited for) and lets go
@@ -77,7 +90,9 @@ class LocalCopy : public QObject {
   // One attempt, waiting up to the deadline (for the first load at start).
   // When an attempt runs already, waits for that one instead. Returns the
   // state; refreshed() is emitted only for attempts that ran in the background.
-  State refreshAndWait();
+  // `waitMs` below the deadline leaves an attempt that has not ended by then
+  // running in the background (refreshed() follows); the state is then None.
+  State refreshAndWait(int waitMs = -1);
   bool isRefreshing() const { return m_attemptCopy != nullptr; }
 
   State state() const { return m_state; }
@@ -91,6 +106,21 @@ class LocalCopy : public QObject {
   bool adopt();
   // The adopted copy's path, empty when none.
   QString adoptedFile() const { return m_adopted ? m_adopted->path() : QString(); }
+
+  // True while the adopted copy stands in for the file: the file has not
+  // answered since the outage began (or since a start from a kept copy), and
+  // that was less than the outage grace ago.
+  bool bridgingOutage() const;
+  // This PC's moment (zdt::now) at which the outage being bridged began;
+  // 0 when none is bridged.
+  double outageSince() const { return bridgingOutage() ? m_outageSince : 0; }
+  // Whether each adopted copy is also kept in the cache folder (off by
+  // default: tools that only look write nothing).
+  void setKeepsCopies(bool on) { m_keepsCopies = on; }
+  // Adopts the copy kept from an earlier run of the same source, when there
+  // is one and none is adopted yet; it is bridged as an outage that begins
+  // now. True when it was adopted.
+  bool adoptKeptCopy();
 
   // The adopted copy for a read connection to hold while it is open; throws
   // db::Error (the last error) when the latest attempt found the file
@@ -114,6 +144,8 @@ class LocalCopy : public QObject {
   void endAttempt(State state, const QString& message, bool announce);
   void takeOutcome(bool announce);
   void abandonAttempt();
+  void keepAdoptedCopy() const;
+  void setOutage(bool on);
 
   QString m_source;
   WorkerProcess m_worker;
@@ -128,7 +160,12 @@ class LocalCopy : public QObject {
   QTimer m_retry;
   int m_retryMs = kRetryAfterIncompleteMs;
   QByteArray m_refusedHash;  // content of the last file refused as not whole
+  QByteArray m_adoptedHash;
   QElapsedTimer m_attemptClock;
+  QElapsedTimer m_outage;     // runs while an outage is bridged
+  double m_outageSince = 0;   // its start on this PC's clock, for the status line
+  int m_unreachableRetryMs = 1000;
+  bool m_keepsCopies = false;
 };
 
 }  // namespace db

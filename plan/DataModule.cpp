@@ -28,9 +28,16 @@ void TDM::FollowPlanFile() {
 
 bool TDM::AdoptPlanCopy() {
   FollowPlanFile();
-  if (PlanCopy.state() != db::LocalCopy::State::Current) {
-    qCInfo(lcPlan) << "Poll of" << PlanFile() << "finds no complete export:" << PlanCopy.lastError();
-    return false;
+  const db::LocalCopy::State state = PlanCopy.state();
+  if (state != db::LocalCopy::State::Current) {
+    // An export being written or refused, and an outage within its grace,
+    // leave the last complete export in place: it is read again as if the
+    // file had not changed.
+    const bool standsIn = !PlanCopy.adoptedFile().isEmpty() &&
+                          (state == db::LocalCopy::State::Incomplete || PlanCopy.bridgingOutage());
+    qCInfo(lcPlan).noquote() << "Poll of" << PlanFile() << "finds no complete export:" << PlanCopy.lastError()
+                             << (standsIn ? "- the last complete export stays" : "");
+    return standsIn;
   }
   if (PlanCopy.adopt()) qCInfo(lcPlan) << "A new export of" << PlanFile() << "is read";
   return true;

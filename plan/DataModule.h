@@ -48,8 +48,10 @@ class TDM {
   bool BenachrichtigungVerbindungErstellen();
 
   // For a poll: the newest complete copy of the plan database becomes the one
-  // ADOOpenRead opens. False when the latest attempt to reach the file found
-  // it missing, unreachable or not yet completely written.
+  // ADOOpenRead opens. While an export is being written or refused, or the
+  // file has been unreachable for less than the outage grace, the copy
+  // adopted before stays and is read again. False when there is none, or
+  // when the outage has lasted longer.
   bool AdoptPlanCopy();
 
   // Runs one plan query on ado1: close, set the SQL text, open, then sort the

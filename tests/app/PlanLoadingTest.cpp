@@ -65,7 +65,7 @@ TEST_F(PlanLoading, MissingTeachersTables_LeaveTheTeachersListUnchanged) {
   EXPECT_EQ(form->DBox->count(), 2);  // the day chooser is still rebuilt
 }
 
-TEST_F(PlanLoading, DatabaseMissing_KeepsTheListsAndLeavesTheChooserEmpty) {
+TEST_F(PlanLoading, DatabaseMissingPastTheOutageGrace_KeepsTheListsAndLeavesTheChooserEmpty) {
   PlanDatabase db;
   db.aula << makeDay(zdt::today(), "a", zdt::today());
   db.write(planFolder());
@@ -75,6 +75,11 @@ TEST_F(PlanLoading, DatabaseMissing_KeepsTheListsAndLeavesTheChooserEmpty) {
   QFile::remove(planFolder() + "Zova-Internet.mdb");
   DM->PlanCopy.refreshAndWait();
   form->GetDaten();
+  EXPECT_TRUE(form->DBVerbunden) << "within the grace the last export is read";
+  EXPECT_EQ(form->DBox->count(), 1);
+  qputenv("ZOVA_TEST_OUTAGE_GRACE_MS", "0");
+  form->GetDaten();
+  qunsetenv("ZOVA_TEST_OUTAGE_GRACE_MS");
   EXPECT_FALSE(form->DBVerbunden);
   EXPECT_EQ(Plan.StatListAula.Count(), 1);
   EXPECT_EQ(form->DBox->count(), 0);

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "settings/SettingsValues.h"
 #include "tests/app/PlanFixture.h"
@@ -114,19 +115,41 @@ TEST_F(RefreshCycle, DatabaseEmptied_EndsInTheNoDataText) {
   EXPECT_TRUE(form->Grid->isHidden());
 }
 
-TEST_F(RefreshCycle, DatabaseUnreachable_KeepsThePageAndEmptiesTheChooser) {
+TEST_F(RefreshCycle, DatabaseUnreachable_LastExportStaysThroughTheGraceThenThePageGoesBlank) {
   const QString heading = form->Label2->text();
   QFile::rename(planFolder() + "Zova-Internet.mdb", planFolder() + "weg.mdb");
   pollNewExport();
-  EXPECT_FALSE(form->DBVerbunden);
-  EXPECT_EQ(form->DBox->count(), 0);
-  EXPECT_EQ(form->Label2->text(), heading);
-  ASSERT_TRUE(Plan.AktuellerTag);
-  QFile::rename(planFolder() + "weg.mdb", planFolder() + "Zova-Internet.mdb");
-  pollNewExport();
   EXPECT_TRUE(form->DBVerbunden);
   EXPECT_EQ(form->DBox->count(), 2);
+  EXPECT_EQ(form->Label2->text(), heading);
   EXPECT_EQ(form->LayoutCount, layouts);
+  form->updatechecktimerTimer();
+  EXPECT_TRUE(form->StatusPanels[2]->text().endsWith(" – keine Verbindung seit 10:00"))
+      << form->StatusPanels[2]->text().toStdString();
+  // A day change reads the last export.
+  form->DBox->setCurrentIndex(1);
+  form->DBoxChange();
+  EXPECT_EQ(Plan.AktuellerTag->Datum, zdt::today() + 1);
+  EXPECT_GT(form->AnzZeilen, 0);
+
+  qputenv("ZOVA_TEST_OUTAGE_GRACE_MS", "0");
+  pollNewExport();
+  EXPECT_FALSE(form->DBVerbunden);
+  EXPECT_EQ(form->DBox->count(), 0);
+  form->updatechecktimerTimer();
+  EXPECT_FALSE(form->StatusPanels[2]->text().contains("keine Verbindung"));
+  form->Datenanzeigen();
+  EXPECT_EQ(form->Label1->text(), "Keine Verbindung zur Datenbank! Press F10");
+  qunsetenv("ZOVA_TEST_OUTAGE_GRACE_MS");
+
+  // The same export answers again: the keeper's own attempt brings the page back.
+  QFile::rename(planFolder() + "weg.mdb", planFolder() + "Zova-Internet.mdb");
+  DM->PlanCopy.refreshAndWait();
+  form->PlanCopyRefreshed();
+  EXPECT_TRUE(form->DBVerbunden);
+  EXPECT_EQ(form->DBox->count(), 2);
+  ASSERT_TRUE(Plan.AktuellerTag);
+  EXPECT_NE(form->Label1->text(), "Keine Verbindung zur Datenbank! Press F10");
 }
 
 TEST_F(RefreshCycle, ForceUpdate_PollsAndRestartsTheCountdown) {

@@ -157,18 +157,62 @@ TEST_F(DbLocalCopy, MissingFile_IsUnreachableAndOpenFailsNamingIt) {
   EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("error: ") + m_keeper.lastError());
 }
 
-TEST_F(DbLocalCopy, FileGoneAfterACopy_FailsTheOpenAndItsReturnIsAdopted) {
+TEST_F(DbLocalCopy, FileGone_CopyIsReadThroughTheGraceRetriedAloneAndItsReturnIsAdopted) {
   writePlan(m_plan, QStringLiteral("08.12.2026 07:45"));
   ASSERT_EQ(refreshed(), LocalCopy::State::Current);
   ASSERT_TRUE(m_keeper.adopt());
   QFile::remove(m_plan);
   ASSERT_EQ(refreshed(), LocalCopy::State::Unreachable);
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("error: ") + m_keeper.lastError()) << "an old copy is no reachable file";
+  EXPECT_TRUE(m_keeper.bridgingOutage());
+  EXPECT_NE(m_keeper.outageSince(), 0);
+  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45")) << "the last complete export stands in";
+  // Nobody asks: the keeper tries again by itself, after about a second.
+  QElapsedTimer clock;
+  clock.start();
+  ASSERT_TRUE(waitForRefreshed(m_keeper, 3000));
+  EXPECT_GE(clock.elapsed(), 800);
+  EXPECT_EQ(m_keeper.state(), LocalCopy::State::Unreachable);
+
+  // Past the grace the open fails as for a file never reached.
+  qputenv("ZOVA_TEST_OUTAGE_GRACE_MS", "0");
+  EXPECT_FALSE(m_keeper.bridgingOutage());
+  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("error: ") + m_keeper.lastError());
+  qunsetenv("ZOVA_TEST_OUTAGE_GRACE_MS");
 
   writePlan(m_plan, QStringLiteral("08.12.2026 09:30"));
-  ASSERT_EQ(refreshed(), LocalCopy::State::Current);
+  ASSERT_TRUE(waitForRefreshed(m_keeper, 4000)) << "the next retry finds the file";
+  ASSERT_EQ(m_keeper.state(), LocalCopy::State::Current);
+  EXPECT_EQ(m_keeper.outageSince(), 0);
   EXPECT_TRUE(m_keeper.adopt());
   EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 09:30"));
+}
+
+TEST_F(DbLocalCopy, KeptCopy_StartsTheNextRunOfTheSameSourceOnly) {
+  writePlan(m_plan, QStringLiteral("08.12.2026 07:45"));
+  m_keeper.setKeepsCopies(true);
+  ASSERT_EQ(refreshed(), LocalCopy::State::Current);
+  ASSERT_TRUE(m_keeper.adopt());
+  m_keeper.setSource(QString());  // the run ends
+  const QByteArray exported = dbtest::fileBytes(m_plan);
+  QFile::remove(m_plan);
+
+  LocalCopy other;
+  other.setSource(m_folder.filePath(QStringLiteral("Anderer-Plan.mdb")));
+  EXPECT_FALSE(other.adoptKeptCopy()) << "a copy made from another path is never shown";
+  LocalCopy next;
+  next.setSource(m_plan);
+  ASSERT_TRUE(next.adoptKeptCopy());
+  EXPECT_TRUE(next.bridgingOutage());
+  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
+  // The file answers with the same export: it is not copied again.
+  QFile file(m_plan);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(exported);
+  file.close();
+  next.refresh();
+  ASSERT_TRUE(waitForRefreshed(next));
+  EXPECT_EQ(next.state(), LocalCopy::State::Current);
+  EXPECT_FALSE(next.hasNewerCopy());
 }
 
 TEST_F(DbLocalCopy, StalledWorker_EndsUnreachableAtTheDeadlineWhileTheEventLoopRunsOnTime) {
