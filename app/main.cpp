@@ -11,6 +11,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/Logging.h"
 #include "platform/ScreenSaverInhibitor.h"
+#include "platform/TerminationSignals.h"
 #include "settings/SettingsFile.h"
 
 namespace {
@@ -56,6 +57,13 @@ int main(int argc, char** argv) {
   // name is set: the window system would append it to the window caption.
   QApplication::setApplicationName(QStringLiteral("Zova-Monitor"));
   reportWorker();
+  // A stop by the session or by systemd closes the windows as a user does
+  // (the main window writes its settings); one that comes during the start
+  // is served when the event loop runs.
+  const TerminationSignals stop([] {
+    for (QWidget* window : QApplication::topLevelWidgets()) window->close();
+    QApplication::quit();
+  });
   const ScreenSaverInhibitor screenSaver;
   DM = std::make_unique<TDM>();  // both connections closed
   int result = 0;

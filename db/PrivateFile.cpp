@@ -19,11 +19,12 @@ namespace {
 const QString kFolderPrefix = QStringLiteral("zova-db-");
 
 // Where the private folder is made: the user's runtime folder (memory, private,
-// emptied at logout) when there is one, else the temp folder.
+// emptied at logout) when there is one, else /tmp. TMPDIR is not used: it
+// may name the plan folder or another folder on a share.
 QString baseFolder() {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable()) return runtime;
-  return QDir::tempPath();
+  return QStringLiteral("/tmp");
 }
 
 // Removes "zova-db-<pid>-…" folders of this user whose program no longer runs.

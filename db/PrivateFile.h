@@ -2,7 +2,7 @@
 // connections and the copies LocalCopy keeps.
 //
 // They live in one private folder per running program, made under
-// $XDG_RUNTIME_DIR (else the temp folder), readable by this user only and
+// $XDG_RUNTIME_DIR (else /tmp, never $TMPDIR), readable by this user only and
 // never beside the database file. The folder and everything in it is removed
 // when the program ends; folders of earlier runs that ended without removing
 // theirs (a crash, a kill) are removed when the folder is made.

@@ -86,3 +86,27 @@ TEST(MonitorStart, MissingWorker_IsReportedInTheDbLog) {
   monitor.waitForFinished();
   EXPECT_TRUE(log.contains(QFile::encodeName(dir.filePath("zova-db-worker")) + "\" is missing")) << log.toStdString();
 }
+
+TEST(MonitorStop, Sigterm_WritesTheSettingsAndLeavesNoFileInAnyTemporaryFolder) {
+  QTemporaryDir configHome, runtime, tmp;
+  QProcessEnvironment environment = monitorEnvironment(configHome.path());
+  environment.insert("XDG_RUNTIME_DIR", runtime.path());
+  environment.insert("TMPDIR", tmp.path());  // as if it named the plan folder: never used
+  QProcess monitor;
+  monitor.setProcessEnvironment(environment);
+  monitor.start(ZOVA_MONITOR_EXE, {});
+  ASSERT_TRUE(monitor.waitForStarted());
+  const QString settingsFolder = configHome.path() + "/Kelvaro/Zova-Monitor/";
+  ASSERT_TRUE(waitFor([&] { return InstanceLock(settingsFolder).state() == InstanceLock::State::HeldByOther; }, 20000));
+  ASSERT_TRUE(waitFor([&] { return !QDir(runtime.path()).entryList({"zova-db-*"}, QDir::Dirs).isEmpty(); }, 20000))
+      << "the private folder is made below XDG_RUNTIME_DIR";
+  ASSERT_FALSE(QFile::exists(settingsFolder + "Zova-Monitor.ini"));
+
+  monitor.terminate();
+  ASSERT_TRUE(monitor.waitForFinished(20000));
+  EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(monitor.exitCode(), 0);
+  EXPECT_TRUE(QFile::exists(settingsFolder + "Zova-Monitor.ini")) << "closed as by its window";
+  EXPECT_EQ(QDir(runtime.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+  EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
