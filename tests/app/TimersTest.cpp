@@ -3,6 +3,8 @@
 // check at midnight, the countdown to the next poll, and the plan watch.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
 
 #include "plan/PlanState.h"
 #include "settings/SettingsValues.h"
@@ -182,6 +184,30 @@ TEST_F(PlanWatch, NewExport_IsShownWithoutMovingTheCountdown) {
   db.write(planFolder());
   ASSERT_TRUE(waitForLayout(layouts, 8000)) << "the new export was not shown";
   EXPECT_EQ(form->LetztesUpdate, letztesUpdate) << "the countdown counts to the next timer poll";
+}
+
+TEST_F(PlanWatch, InPlaceExportAfterARenamedOne_IsShownToo) {
+  start(heute);
+  form->UpdateTimer->stop();
+  QTemporaryDir elsewhere;
+  const QString plan = planFolder() + "Zova-Internet.mdb";
+  const auto exported = [&](const char* druckdatum) {
+    db.aula[0].record.Druckdatum = druckdatum;
+    db.write(elsewhere.path());
+    return elsewhere.filePath("Zova-Internet.mdb");
+  };
+  int layouts = form->LayoutCount;
+  ASSERT_EQ(::rename(QFile::encodeName(exported("Stand 2")).constData(), QFile::encodeName(plan).constData()), 0);
+  ASSERT_TRUE(waitForLayout(layouts, 8000)) << "the renamed export was not shown";
+  layouts = form->LayoutCount;
+  QFile next(exported("Stand 3"));
+  ASSERT_TRUE(next.open(QIODevice::ReadOnly));
+  QFile inPlace(plan);
+  ASSERT_TRUE(inPlace.open(QIODevice::ReadWrite | QIODevice::Truncate));  // same file, same inode
+  inPlace.write(next.readAll());
+  inPlace.close();
+  ASSERT_TRUE(waitForLayout(layouts, 8000)) << "the in-place export after it was not shown";
+  EXPECT_EQ(Plan.AktuellerTag->Druckdatum, "Stand 3");
 }
 
 TEST_F(PlanWatch, OtherFilesInThePlanFolder_StartNoPoll) {
