@@ -6,7 +6,6 @@
 // every other case the page and its scroll position stay untouched.
 #include <QDir>
 #include <QFileInfo>
-#include <QStorageInfo>
 #include <memory>
 #include <utility>
 #include <sys/stat.h>
@@ -15,6 +14,7 @@
 #include "plan/DataModule.h"
 #include "plan/PlanMerge.h"
 #include "plan/PlanState.h"
+#include "platform/Folders.h"
 #include "platform/Logging.h"
 #include "settings/SettingsValues.h"
 
@@ -136,9 +136,10 @@ struct PlanFileStamp {
   }
 };
 
+// Decided from the mount table alone: looking at a share that does not
+// answer would block the window.
 bool isLocalFileSystem(const QString& folder) {
-  const QStorageInfo storage(folder);
-  const QByteArray type = storage.isValid() ? storage.fileSystemType().toLower() : QByteArray();
+  const QString type = folders::fileSystemType(folder).toLower();
   if (type.isEmpty()) {
     // A folder whose mount cannot be found (a chroot whose root is no mount
     // point, a container) is watched: a watch that never fires costs
@@ -148,7 +149,7 @@ bool isLocalFileSystem(const QString& folder) {
     return true;
   }
   for (const char* remote : {"nfs", "cifs", "smb", "fuse", "9p", "afs", "ncpfs"})
-    if (type.startsWith(remote)) return false;
+    if (type.startsWith(QLatin1String(remote))) return false;
   return true;
 }
 
@@ -162,7 +163,7 @@ void TForm1::WatchPlanFile() {
   disconnect(PlanWatcher, nullptr, this, nullptr);
   PlanChangeDebounce->stop();
   const QString folder = Settings.Datenpfad.isEmpty() ? QDir::currentPath() : Settings.Datenpfad;
-  if (!QFileInfo(folder).isDir() || !isLocalFileSystem(folder)) return;
+  if (!isLocalFileSystem(folder) || !QFileInfo(folder).isDir()) return;
   // The folder is watched too: an export that writes a new file and renames
   // it over the old one replaces the file the watch was on. Only a change of
   // the plan file itself counts; other files in the folder are no news.

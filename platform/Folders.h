@@ -17,6 +17,13 @@ QString programFolder();
 // Creates the folder with every missing parent; true when it exists afterwards.
 bool createFolder(const QString& path);
 
+// The type of the file system that holds `path` ("ext4", "cifs",
+// "fuse.sshfs" ...), from the mount table alone: the path itself is never
+// looked at, so a share that does not answer cannot block the caller. The
+// path is taken as written (absolute, symbolic links not followed). Empty
+// when no mount holds it.
+QString fileSystemType(const QString& path);
+
 // The text with a trailing "/" added when it has none (empty stays empty).
 QString withTrailingSeparator(const QString& path);
 

@@ -1,6 +1,8 @@
 // Loading the plan from real database files: both audiences' day records,
-#include <QFile>
 // the rows of one day, and what a damaged or partial database leaves behind.
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "plan/DataModule.h"
 #include "plan/PlanState.h"
 #include "tests/app/PlanFixture.h"
@@ -94,4 +96,38 @@ TEST_F(PlanLoading, EmptyTables_EndInTheNoDataText) {
   EXPECT_TRUE(form->DBVerbunden);
   EXPECT_EQ(Plan.AktuellerTag, nullptr);
   EXPECT_EQ(form->Label1->text(), "Die Datenbank enthält keine geeigneten Daten! Press F10");
+}
+
+TEST_F(PlanLoading, StartWhileThePlanFileIsGone_ShowsTheCopyKeptFromTheLastRunWithTheNote) {
+  PlanDatabase db;
+  db.aula << makeDay(zdt::today(), "Stand 1", zdt::today(), 5);
+  db.lehrer = db.aula;
+  db.write(planFolder());
+  writeSettings();
+  startForm();
+  ASSERT_EQ(Plan.AktuellerTag->Druckdatum, "Stand 1");
+  form.reset();
+  const QString plan = planFolder() + "Zova-Internet.mdb";
+  ASSERT_TRUE(QFile::rename(plan, planFolder() + "weg.mdb"));
+
+  Plan = PlanState{};
+  DM = std::make_unique<TDM>();
+  startForm();
+  EXPECT_TRUE(form->DBVerbunden);
+  ASSERT_TRUE(Plan.AktuellerTag);
+  EXPECT_EQ(Plan.AktuellerTag->Druckdatum, "Stand 1");
+  EXPECT_EQ(form->AnzZeilen, 5);
+  form->updatechecktimerTimer();
+  EXPECT_TRUE(form->StatusPanels[2]->text().endsWith(" – keine Verbindung seit 10:00"))
+      << form->StatusPanels[2]->text().toStdString();
+
+  // A copy is only ever shown for its own plan file.
+  form.reset();
+  Plan = PlanState{};
+  DM = std::make_unique<TDM>();
+  QTemporaryDir otherFolder;
+  writeSettings({}, otherFolder.path() + '/');
+  startForm();
+  EXPECT_FALSE(form->DBVerbunden);
+  EXPECT_EQ(form->Label1->text(), "Keine Verbindung zur Datenbank! Press F10");
 }
