@@ -84,7 +84,14 @@ int main(int argc, char** argv) {
     // The run before: its adopted copy is kept.
     TForm1 before;
     before.show();
-    runEvents(500);
+    // Until the plan it shows is kept (a poll takes it when the first load could not).
+    QElapsedTimer waited;
+    waited.start();
+    const QDir kept(cache.path() + "/Kelvaro/Zova-Monitor");
+    while (kept.entryList({"Plan-*.mdb"}, QDir::Files).isEmpty() && waited.elapsed() < 20000) {
+      if (!before.PollPending()) before.ForceUpdate();
+      runEvents(200);
+    }
     before.close();
     DM = std::make_unique<TDM>();
     Plan = PlanState{};
