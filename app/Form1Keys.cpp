@@ -56,7 +56,9 @@ int TForm1::KeyCode(const QKeyEvent& event) {
   }
 }
 
-int TForm1::PageFontSize() { return qBound(1, Settings.Fontsize, kMaxPaintedFontSize); }
+int TForm1::PageFontSize() const {
+  return Settings.Fontsize == 0 ? m_autoFontSize : qBound(1, Settings.Fontsize, kMaxPaintedFontSize);
+}
 
 void TForm1::ApplyPageFont() {
   QFont pageFont = Panel1->font();
@@ -106,9 +108,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::ChangeSize(int step) {
-  const qint64 size = qint64{Settings.Fontsize} + step;
-  if (size > 28 || size < 6) return;
-  Settings.Fontsize = static_cast<int>(size);
+  // + and - leave the automatic size: one step from the size now shown,
+  // within the range a size can be set to.
+  const qint64 size = qint64{Settings.Fontsize == 0 ? m_autoFontSize : Settings.Fontsize} + step;
+  if (Settings.Fontsize == 0)
+    Settings.Fontsize = static_cast<int>(qBound(qint64{6}, size, qint64{28}));
+  else if (size > 28 || size < 6)
+    return;
+  else
+    Settings.Fontsize = static_cast<int>(size);
   WriteSettings();
   ApplyPageFont();
   CheckHeaderPanels();

@@ -8,7 +8,11 @@
 #include <QHash>
 #include <cassert>
 
+#include <algorithm>
+#include <cmath>
+
 #include "app/TForm1.h"
+#include "plan/DataModule.h"
 #include "plan/LoadRichText.h"
 #include "plan/PlanState.h"
 #include "richtext/RichEdit.h"
@@ -115,8 +119,90 @@ void TForm1::Showdaten() {
   // 1-4
   Plan.NeuAufbau = false;
   if (!Plan.AktuellerTag) return;
-  const TStatItem& tag = *Plan.AktuellerTag;
   ++LayoutCount;
+  if (Settings.Fontsize == 0) FitAutoFontSize();
+  LayoutPage();
+}
+
+std::array<QStringList, 8> TForm1::WidestTexts(std::uint8_t typ, const TStatItem& day) {
+  const QString key = QStringLiteral("%1/%2/%3").arg(typ).arg(day.Datum, 0, 'f', 0).arg(day.Druckdatum);
+  if (const auto found = m_widestTexts.constFind(key); found != m_widestTexts.constEnd()) return *found;
+  // The day's rows, read as GetDynData reads them, but aside: the page's
+  // lists stay as they are, and a failed read only leaves the day out.
+  std::array<QStringList, 8> columns;
+  if (!DM->ADOOpenRead()) return columns;
+  const QFontMetrics reference(QFont(QStringLiteral("Verdana"), 20));
+  std::array<QHash<QString, int>, 8> measured;
+  try {
+    const QString table = typ == 0 ? QStringLiteral("TDynTextAula") : QStringLiteral("TDynTextLehrer");
+    DM->OpenSorted(QStringLiteral("Select * from ") + table + QStringLiteral(" where Datum = ") +
+                       QString::number(static_cast<qint64>(std::trunc(day.Datum))) + QStringLiteral(";"),
+                   QStringLiteral("ID"));
+    for (DM->ado1.first(); !DM->ado1.eof(); DM->ado1.next())
+      for (int n = 1; n <= 7; ++n) {
+        const QString text = DM->ado1.asText(QStringLiteral("F%1").arg(n));
+        if (!measured[n].contains(text)) measured[n].insert(text, reference.horizontalAdvance(text));
+      }
+  } catch (const db::Error&) {
+  }
+  DM->ado1.close();
+  DM->ADOConn.close();
+  // Widths grow nearly in proportion with the size: the three widest texts
+  // of a column at the reference size hold its widest at any size.
+  for (int n = 1; n <= 7; ++n) {
+    QList<std::pair<int, QString>> byWidth;
+    for (auto it = measured[n].constBegin(); it != measured[n].constEnd(); ++it) byWidth.append({it.value(), it.key()});
+    std::sort(byWidth.begin(), byWidth.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (qsizetype i = 0; i < qMin<qsizetype>(3, byWidth.size()); ++i) columns[n] << byWidth[i].second;
+  }
+  m_widestTexts.insert(key, columns);
+  return columns;
+}
+
+void TForm1::FitAutoFontSize() {
+  // Column heads and the widest texts of each day that automatic paging
+  // shows, so that the size stays when the pages move on to the next day.
+  std::array<QStringList, 8> texts;
+  QList<TStatItemRef> days = Plan.Tagesliste;
+  if (!days.contains(Plan.AktuellerTag)) days.prepend(Plan.AktuellerTag);
+  for (const TStatItemRef& day : days) {
+    for (int n = 1; n <= 7; ++n) texts[n] << day->Spalten[n];
+    const std::array<QStringList, 8> widest = WidestTexts(Plan.AktuellerTyp, *day);
+    for (int n = 1; n <= 7; ++n) texts[n] += widest[n];
+  }
+  const auto fits = [&](int size) {
+    m_autoFontSize = size;
+    CheckHeaderPanels();
+    LayoutPage();
+    if (Grid->FittingRowCount() < kAutoMinRows) return false;
+    QFont font = Panel1->font();
+    font.setPointSize(size);
+    const QFontMetrics fm(font);
+    qint64 needed = 0;
+    for (int n = 1; n <= 7; ++n) {
+      int widest = 0;
+      for (const QString& text : texts[n]) widest = qMax(widest, fm.horizontalAdvance(text));
+      needed += widest + 6;
+    }
+    return needed <= (Settings.AutoScroll ? Grid->width() - 2 : Grid->width() - 22);
+  };
+  int low = kAutoMinFontSize;
+  int high = kAutoMaxFontSize;
+  if (!fits(low)) high = low;
+  // Both conditions only get harder as the size grows.
+  while (low < high) {
+    const int middle = (low + high + 1) / 2;
+    if (fits(middle))
+      low = middle;
+    else
+      high = middle - 1;
+  }
+  m_autoFontSize = low;
+  CheckHeaderPanels();
+}
+
+void TForm1::LayoutPage() {
+  const TStatItem& tag = *Plan.AktuellerTag;
   Panel1->setUpdatesEnabled(false);
   ApplyPageFont();
   const QFont pageFont = Panel1->font();

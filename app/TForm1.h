@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QComboBox>
 #include <QFileSystemWatcher>
 #include <QLabel>
@@ -18,6 +19,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QToolButton>
+#include <array>
+#include <cstdint>
 
 #include "platform/DateTime.h"
 #include "plan/PlanRecords.h"
@@ -191,8 +194,17 @@ class TForm1 : public AlignPanel {
   void FullScreen(bool on);
   void SpeedButton2Click();
   // The point size the page is painted in: Fontsize, kept within what can
-  // be painted (a hand-edited settings file may hold any number).
-  static int PageFontSize();
+  // be painted (a hand-edited settings file may hold any number), or with
+  // Fontsize 0 the size FitAutoFontSize chose.
+  int PageFontSize() const;
+  // Fontsize 0: the largest page font at which the seven columns of the
+  // widest rows of the days in Tagesliste (and the shown day) fit the
+  // table's width and a page holds kAutoMinRows whole body rows, found by
+  // laying the page out; the smallest size when none does.
+  void FitAutoFontSize();
+  static constexpr int kAutoMinRows = 12;
+  static constexpr int kAutoMinFontSize = 6;
+  static constexpr int kAutoMaxFontSize = 72;
   // Panel1's font at PageFontSize(); the page's controls take it over.
   void ApplyPageFont();
   // ScrollTimer's and UpdateTimer's intervals (and UpdateIntervall) from the
@@ -263,5 +275,11 @@ class TForm1 : public AlignPanel {
   TDateTime m_timerPollAt = 0;    // when UpdateTimer asked for the pending poll
   int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out
   int m_infoColumnWidth = 0; // width C1 of Grid2's list column
+  int m_autoFontSize = 11;   // the page font of Fontsize 0
+  // Per day record ("audience/date/Druckdatum"), the widest texts of each
+  // column, measured in a reference font; see FitAutoFontSize.
+  QHash<QString, std::array<QStringList, 8>> m_widestTexts;
+  std::array<QStringList, 8> WidestTexts(std::uint8_t typ, const TStatItem& day);
+  void LayoutPage();
   bool m_closed = false;
 };

@@ -119,7 +119,9 @@ void StringGrid::paintCells(QPainter& painter) {
     if (row >= m_fixedRows && row < m_topRow) continue;
     for (int col = 0; col < m_cols; ++col) {
       const QRect r = cellRect(col, row);
-      if (r.isNull() || r.top() >= limit) continue;
+      // Only whole rows are painted: the band below the last one keeps the
+      // background, so no row shows half here and again on the next page.
+      if (r.isNull() || r.top() + r.height() > limit) continue;
       painter.save();
       m_drawCell(painter, col, row, r);
       painter.restore();

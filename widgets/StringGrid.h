@@ -47,6 +47,8 @@ class StringGrid : public QAbstractScrollArea {
   void setTopRow(int row);
   // Scrolling rows, from TopRow, that are fully visible at the present height.
   int VisibleRowCount() const;
+  // Scrolling rows that fit whole at the present height, whatever the grid holds.
+  int FittingRowCount() const { return qMax(0, usableHeight() / rowPitch()); }
 
   void setScrollBarShown(bool shown);
 
