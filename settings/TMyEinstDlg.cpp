@@ -148,10 +148,13 @@ void TMyEinstDlg::createLeftColumn() {
   CheckBox4 = new QCheckBox(QStringLiteral("Vollbild"), GroupBox1);
   Label2 = new QLabel(QStringLiteral("Schriftgröße"), GroupBox1);
   Edit3 = numberField(GroupBox1, 6, 28, 56);
+  FontAutoBox = new QCheckBox(QStringLiteral("automatisch"), GroupBox1);
+  connect(FontAutoBox, &QCheckBox::toggled, Edit3, [this](bool on) { Edit3->setEnabled(!on); });
   QVBoxLayout* ansicht = spreadLayout(GroupBox1);
   ansicht->addStretch(1);
   for (QWidget* box : {CheckBox1, CheckBox3, CheckBox4}) addRow(ansicht, box);
   addRow(ansicht, besideRow(Label2, Edit3));
+  addRow(ansicht, FontAutoBox);
 
   GroupBox2 = new QGroupBox(QStringLiteral("Updatesuche"), this);
   GroupBox2->setGeometry(8, 356, 184, 100);
@@ -262,7 +265,10 @@ void TMyEinstDlg::FormCreate() {
   CheckBox1->setChecked(m_kopie.ShowSteuerPanel);
   CheckBox3->setChecked(m_kopie.ShowStatusPanel);
   CheckBox4->setChecked(m_kopie.Vollbild);
-  Edit3->setValue(m_kopie.Fontsize);
+  // Fontsize 0 is the automatic size; its field keeps the default meanwhile.
+  FontAutoBox->setChecked(m_kopie.Fontsize == 0);
+  Edit3->setEnabled(m_kopie.Fontsize != 0);
+  Edit3->setValue(m_kopie.Fontsize == 0 ? 11 : m_kopie.Fontsize);
   Edit4->setValue(m_kopie.Refreshinterval);
   Edit7->setValue(s.KarenzZeit);
   CheckBox2->setChecked(m_kopie.AutoScroll);  // a change runs CheckBox2Click
@@ -333,7 +339,7 @@ void TMyEinstDlg::OKBtnClick() {
   m_kopie.ShowSteuerPanel = CheckBox1->isChecked();
   m_kopie.ShowStatusPanel = CheckBox3->isChecked();
   m_kopie.Vollbild = CheckBox4->isChecked();
-  m_kopie.Fontsize = Edit3->value();
+  m_kopie.Fontsize = FontAutoBox->isChecked() ? 0 : Edit3->value();
   m_kopie.Refreshinterval = Edit4->value();
   s.KarenzZeit = Edit7->value();
   m_kopie.AutoScroll = CheckBox2->isChecked();

@@ -55,6 +55,7 @@ class TMyEinstDlg : public QDialog {
   QCheckBox* CheckBox4;  // Vollbild
   QLabel* Label2;
   QSpinBox* Edit3;  // Fontsize
+  QCheckBox* FontAutoBox;  // "automatisch": Fontsize 0, the size fits the screen
 
   QGroupBox* GroupBox2;  // "Updatesuche"
   QLabel* Label6;

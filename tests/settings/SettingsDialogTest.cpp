@@ -127,6 +127,25 @@ TEST_F(SettingsDialog, FontsizeAboveRange_ShowsAndStoresTheRangeEnd) {
   EXPECT_TRUE(dlg.SettingsChanged);
 }
 
+TEST_F(SettingsDialog, FontsizeZero_IsAutomaticUntilItsBoxIsCleared) {
+  Settings.Fontsize = 0;
+  {
+    TMyEinstDlg dlg;
+    EXPECT_TRUE(dlg.FontAutoBox->isChecked());
+    EXPECT_FALSE(dlg.Edit3->isEnabled());
+    dlg.OKBtnClick();
+    EXPECT_EQ(Settings.Fontsize, 0);
+    EXPECT_FALSE(dlg.SettingsChanged);
+  }
+  TMyEinstDlg dlg;
+  dlg.FontAutoBox->setChecked(false);
+  EXPECT_TRUE(dlg.Edit3->isEnabled());
+  dlg.Edit3->setValue(14);
+  dlg.OKBtnClick();
+  EXPECT_EQ(Settings.Fontsize, 14);
+  EXPECT_TRUE(dlg.SettingsChanged);
+}
+
 TEST_F(SettingsDialog, AutoScrollOn_OpensWithSteuerpanelUncheckedAndGreyed) {
   Settings.AutoScroll = true;
   TMyEinstDlg dlg;

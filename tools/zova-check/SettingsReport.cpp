@@ -119,6 +119,8 @@ bool readsAs(Kind kind, const QString& raw) {
 
 // The time of day counts as outside also between two of the dialog's steps.
 bool outsideRange(const KeyValue& entry, const DialogRange& range) {
+  // Fontsize 0 is the dialog's "automatisch".
+  if (qstrcmp(entry.key, "Fontsize") == 0 && entry.number == 0) return false;
   if (entry.number < range.minimum || entry.number > range.maximum) return true;
   return entry.kind == Kind::Time && (entry.number % 15 != 0 || zdt::toTime(Settings.Haltbarkeit).second() != 0);
 }
