@@ -14,11 +14,13 @@ namespace {
 
 // The first settings of a demo installation: both databases in the data
 // folder (the monitor joins folder and file name, so the folder ends with a
-// separator) and a window that fits a laptop screen.
+// separator), a window that fits a laptop screen, and a wall's look: the
+// font size fits the screen, no control panel and no key-help status bar.
 QByteArray settingsText(const QString& dataFolder) {
   const QString folder = QDir::toNativeSeparators(dataFolder + "/");
   return QStringLiteral("[Pfade]\nDatenpfad=%1\nPfadBenachrichtigungen=%1\n\n"
-                        "[Settings]\nLeft=20\nTop=20\nWidth=1200\nHeight=760\n")
+                        "[Settings]\nLeft=20\nTop=20\nWidth=1200\nHeight=760\n"
+                        "Fontsize=0\nShowSteuerPanel=0\nShowStatusPanel=0\n")
       .arg(folder)
       .toUtf8();
 }
