@@ -237,7 +237,9 @@ TEST_F(Window, StatusPanels_NeverOverlapTheFirstGivesUpWidthAndTheCountdownStays
     const QRect p0 = form->StatusPanels[0]->geometry();
     const QRect p1 = form->StatusPanels[1]->geometry();
     const QRect p2 = countdown->geometry();
-    if (width == 1052) EXPECT_EQ(p0.width(), 550);
+    if (width == 1052) {
+      EXPECT_EQ(p0.width(), 550);
+    }
     EXPECT_EQ(p1.width(), 120) << width;
     EXPECT_GT(p1.left(), p0.right()) << width;
     EXPECT_GT(p2.left(), p1.right()) << width;
