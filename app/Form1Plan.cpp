@@ -21,12 +21,14 @@ void TForm1::GetDaten() {
   // A whole reload reads the newest complete export there is.
   DM->FollowPlanFile();
   DM->PlanCopy.adopt();
+  m_mergedCopy.clear();
   if (!OpenPlanForLoad()) return;
   try {
     DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextAula"), QStringLiteral("Datum ASC"));
     DM->LoadStatList(Plan.StatListAula);
     DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextLehrer"), QStringLiteral("Datum ASC"));
     DM->LoadStatList(Plan.StatListLehrer);
+    m_mergedCopy = DM->PlanCopy.adoptedFile();
   } catch (const db::Error&) {
     // A missing table or column ends the load; what was read stays.
   }

@@ -54,33 +54,45 @@ void TForm1::GetNewDaten() {
   DBVerbunden = true;
   // A plan file that is missing, unreachable or still being written counts
   // as a database that cannot be opened.
-  if (!DM->AdoptPlanCopy() || !DM->ADOOpenRead()) {
+  const QString before = DM->PlanCopy.adoptedFile();
+  if (!DM->AdoptPlanCopy()) {
+    DBVerbunden = false;
+    return;
+  }
+  // The lists hold the days of this very copy already: merging it again
+  // would change nothing, so it is not read.
+  const bool sameCopy = !m_mergedCopy.isEmpty() && DM->PlanCopy.adoptedFile() == before && before == m_mergedCopy;
+  if (!sameCopy && !DM->ADOOpenRead()) {
     DBVerbunden = false;
     return;
   }
   const auto aktuellerTag = [] { return Plan.AktuellerTag; };
   const auto shownDayVanished = [this] { Datenloeschen(); };
-  try {
-    DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextAula"), QStringLiteral("Datum ASC"));
-    DM->LoadStatList(fresh);
-    Vergleiche(fresh, Plan.StatListAula, aktuellerTag, shownDayVanished);
-    DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextLehrer"), QStringLiteral("Datum ASC"));
-    DM->LoadStatList(fresh);
-    Vergleiche(fresh, Plan.StatListLehrer, aktuellerTag, shownDayVanished);
-    DM->ado1.close();
-    DM->ADOConn.close();
-    if (Plan.AktuellerTag) {
-      const TStatItemRef found = Plan.ListOf(Plan.AktuellerTyp).FindByDate(Plan.AktuellerTag->Datum);
-      if (found && found->Geaendert) {
-        Plan.AktuellerTag = found;
-        Datenanzeigen();
-        found->Geaendert = false;
-      } else if (!found) {
-        Datenloeschen();
-      }
+  bool merged = sameCopy;
+  if (!sameCopy) {
+    m_mergedCopy.clear();
+    try {
+      DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextAula"), QStringLiteral("Datum ASC"));
+      DM->LoadStatList(fresh);
+      Vergleiche(fresh, Plan.StatListAula, aktuellerTag, shownDayVanished);
+      DM->OpenSorted(QStringLiteral("SELECT * FROM TStatTextLehrer"), QStringLiteral("Datum ASC"));
+      DM->LoadStatList(fresh);
+      Vergleiche(fresh, Plan.StatListLehrer, aktuellerTag, shownDayVanished);
+      merged = true;
+      m_mergedCopy = DM->PlanCopy.adoptedFile();
+    } catch (const db::Error&) {
+      // What was merged before the failure stays merged.
     }
-  } catch (const db::Error&) {
-    // What was merged before the failure stays merged.
+  }
+  if (merged && Plan.AktuellerTag) {
+    const TStatItemRef found = Plan.ListOf(Plan.AktuellerTyp).FindByDate(Plan.AktuellerTag->Datum);
+    if (found && found->Geaendert) {
+      Plan.AktuellerTag = found;
+      Datenanzeigen();
+      found->Geaendert = false;
+    } else if (!found) {
+      Datenloeschen();
+    }
   }
   // Also after a failure: the database is never held open between polls.
   DM->ado1.close();

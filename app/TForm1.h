@@ -276,6 +276,7 @@ class TForm1 : public AlignPanel {
   int m_gridCursor = 0;      // row cursor of Grid2 while a page is laid out
   int m_infoColumnWidth = 0; // width C1 of Grid2's list column
   int m_autoFontSize = 11;   // the page font of Fontsize 0
+  QString m_mergedCopy;      // the plan copy whose days the lists hold, when read whole
   // Per day record ("audience/date/Druckdatum"), the widest texts of each
   // column, measured in a reference font; see FitAutoFontSize.
   QHash<QString, std::array<QStringList, 8>> m_widestTexts;

@@ -18,12 +18,14 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <cstdio>
+#include <sys/stat.h>
 #include <map>
 #include <optional>
 
 #include "db/Database.h"
 #include "db/JetFile.h"
 #include "db/JetStructure.h"
+#include "platform/Folders.h"
 
 namespace db::engine {
 
@@ -162,6 +164,88 @@ QString blockingLockFile(const QString& path, const FileState& state) {
   return sightings.isStale(lock, state) ? QString() : lock;
 }
 
+// What stat() tells of a file without reading it. Any write to a local file
+// moves its change time (which no program can set back); a file renamed into
+// place is another inode.
+struct FileIdentity {
+  bool exists = false;
+  qint64 size = 0;
+  qint64 modifiedNs = 0;
+  qint64 changedNs = 0;
+  quint64 inode = 0;
+  quint64 device = 0;
+  bool operator==(const FileIdentity&) const = default;
+
+  static FileIdentity of(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return {true,
+            st.st_size,
+            qint64{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec,
+            qint64{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec,
+            static_cast<quint64>(st.st_ino),
+            static_cast<quint64>(st.st_dev)};
+  }
+};
+
+// On a network or user-space file system, time stamps of another client's
+// writes can show late: there the content is hashed at every tenth poll of
+// an unchanged-looking file all the same.
+constexpr int kHashEveryNthPoll = 10;
+
+bool isLocalFile(const QString& path) {
+  const QString type = folders::fileSystemType(path).toLower();
+  if (type.isEmpty()) return false;
+  for (const char* remote : {"nfs", "cifs", "smb", "fuse", "9p", "afs", "ncpfs"})
+    if (type.startsWith(QLatin1String(remote))) return false;
+  return true;
+}
+
+// The identity and hash of the file each path held when it was last found
+// complete, so that a poll of a file that did not change costs one stat().
+// An identity counts once it is confirmed: seen after the quiet time of a
+// copy, or at two polls in a row. (Time stamps are coarse: a write in the
+// same clock tick as one look could keep them; it cannot also hide from a
+// look a quiet time or a poll later.)
+class KnownExports {
+ public:
+  // True when the file looks as when its content had `hash`.
+  bool unchanged(const QString& path, const FileIdentity& now, const QByteArray& hash) {
+    const QMutexLocker locker(&m_mutex);
+    const auto it = m_known.find(path);
+    if (hash.isEmpty() || !now.exists || it == m_known.end() || !it->second.confirmed ||
+        it->second.hash != hash || !(it->second.identity == now))
+      return false;
+    if (it->second.local) return true;
+    return ++it->second.polls % kHashEveryNthPoll != 0;
+  }
+  // The file had `hash` and looked as `identity` before and after it was
+  // read; `quiet`: it had also been unchanged for the quiet time.
+  void remember(const QString& path, const FileIdentity& identity, const QByteArray& hash, bool quiet) {
+    const bool local = isLocalFile(path);
+    const QMutexLocker locker(&m_mutex);
+    const auto it = m_known.find(path);
+    const bool seenBefore = it != m_known.end() && it->second.identity == identity && it->second.hash == hash;
+    m_known[path] = {identity, hash, local, quiet || seenBefore, 0};
+  }
+
+ private:
+  struct Known {
+    FileIdentity identity;
+    QByteArray hash;
+    bool local = false;
+    bool confirmed = false;
+    int polls = 0;
+  };
+  QMutex m_mutex;
+  std::map<QString, Known> m_known;
+};
+
+KnownExports& knownExports() {
+  static KnownExports known;
+  return known;
+}
+
 // The copy being made: a file beside the copy path that replaces it only
 // when published, and is removed otherwise.
 class PendingCopy {
@@ -199,11 +283,17 @@ class PendingCopy {
 
 CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByteArray& previousHash) {
   using Kind = CopyResult::Kind;
+  const FileIdentity identity = FileIdentity::of(path);
+  if (knownExports().unchanged(path, identity, previousHash)) return result(Kind::Unchanged, {}, previousHash);
   Reading first;
   if (const auto failed = readExport(path, &first)) return *failed;
   if (!first.steady)
     return result(Kind::Incomplete, QStringLiteral("Database file %1 is being written (it changed while it was read)").arg(path));
-  if (!previousHash.isEmpty() && first.hash == previousHash) return result(Kind::Unchanged, {}, first.hash);
+  if (!previousHash.isEmpty() && first.hash == previousHash) {
+    // Remembered only when the file looked the same before and after the read.
+    if (FileIdentity::of(path) == identity) knownExports().remember(path, identity, first.hash, false);
+    return result(Kind::Unchanged, {}, first.hash);
+  }
   if (first.content.isEmpty()) return result(Kind::Incomplete, QStringLiteral("Database file %1 is empty").arg(path));
   const auto locked = [&](const FileState& state) -> std::optional<CopyResult> {
     const QString lock = blockingLockFile(path, state);
@@ -236,6 +326,7 @@ CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByte
   if (const auto busy = locked(second.state)) return *busy;
   if (!copy.publish())
     return result(Kind::Unreachable, QStringLiteral("Cannot replace the copy %1 of %2").arg(copyPath, path));
+  if (FileIdentity::of(path) == identity) knownExports().remember(path, identity, first.hash, true);
   return result(Kind::Copied, {}, first.hash);
 }
 

@@ -152,6 +152,23 @@ TEST_F(RefreshCycle, DatabaseUnreachable_LastExportStaysThroughTheGraceThenThePa
   EXPECT_NE(form->Label1->text(), "Keine Verbindung zur Datenbank! Press F10");
 }
 
+TEST_F(RefreshCycle, PollOfTheSameCopy_ReadsNothingAndActsAsAnIdenticalMerge) {
+  pollNewExport();
+  const QString copy = DM->PlanCopy.adoptedFile();
+  ASSERT_FALSE(copy.isEmpty());
+  // A read of the copy would now fail and take the plan off.
+  ASSERT_TRUE(QFile::remove(copy));
+  pollNewExport();
+  EXPECT_TRUE(form->DBVerbunden);
+  EXPECT_EQ(form->DBox->count(), 2);
+  EXPECT_EQ(form->LayoutCount, layouts);
+  // A change merged earlier and not yet drawn is drawn, as after any merge.
+  Plan.AktuellerTag->Geaendert = true;
+  QFile::copy(planFolder() + "Zova-Internet.mdb", copy);
+  pollNewExport();
+  EXPECT_EQ(form->LayoutCount, layouts + 1);
+}
+
 TEST_F(RefreshCycle, ForceUpdate_PollsAndRestartsTheCountdown) {
   form->LetztesUpdate = 0;
   db.aula[0].record.Druckdatum = "neu";

@@ -89,6 +89,25 @@ TEST_F(DbCompleteExport, SameContentAgain_IsUnchangedAtOnceAndWritesNothing) {
   EXPECT_EQ(fileBytes(m_copy), QByteArray("earlier copy"));
 }
 
+TEST_F(DbCompleteExport, RewriteKeepingSizeAndTimeStamp_IsNotTakenForTheFileCopiedBefore) {
+  QuietTime quiet(100);
+  const time_t modified = time(nullptr) - 100;
+  setModified(m_plan, modified);
+  const auto copied = copyCompleteExport(m_plan, m_copy, {});
+  ASSERT_EQ(copied.kind, Kind::Copied);
+  // Polled twice unchanged: from now on an unchanged file costs a look at its stamps.
+  ASSERT_EQ(copyCompleteExport(m_plan, m_copy, copied.hash).kind, Kind::Unchanged);
+  ASSERT_EQ(copyCompleteExport(m_plan, m_copy, copied.hash).kind, Kind::Unchanged);
+  // Another export of the same size written in place, its time stamp set back.
+  QByteArray other = m_planBytes;
+  other[other.size() - 100] = static_cast<char>(other[other.size() - 100] ^ 0x55);
+  writeBytes(m_plan, other);
+  setModified(m_plan, modified);
+  const auto next = copyCompleteExport(m_plan, m_copy, copied.hash);
+  EXPECT_NE(next.kind, Kind::Unchanged);
+  EXPECT_NE(next.hash, copied.hash);
+}
+
 TEST_F(DbCompleteExport, CutFile_IsIncompleteAndKeepsTheEarlierCopy) {
   ASSERT_EQ(copyCompleteExport(m_plan, m_copy, {}).kind, Kind::Copied);
   for (const QByteArray& cut : {m_planBytes.left(m_planBytes.size() / 2), m_planBytes.left(10000), QByteArray()}) {
