@@ -151,8 +151,8 @@ struct PlanFileStamp {
 // Decided from the mount table alone: looking at a share that does not
 // answer would block the window.
 bool isLocalFileSystem(const QString& folder) {
-  const QString type = folders::fileSystemType(folder).toLower();
-  if (type.isEmpty()) {
+  const folders::FileSystemKind kind = folders::fileSystemKind(folder);
+  if (kind == folders::FileSystemKind::Unknown) {
     // A folder whose mount cannot be found (a chroot whose root is no mount
     // point, a container) is watched: a watch that never fires costs
     // nothing, and the timer polls in any case.
@@ -160,9 +160,7 @@ bool isLocalFileSystem(const QString& folder) {
            qUtf8Printable(QDir::toNativeSeparators(folder)));
     return true;
   }
-  for (const char* remote : {"nfs", "cifs", "smb", "fuse", "9p", "afs", "ncpfs"})
-    if (type.startsWith(QLatin1String(remote))) return false;
-  return true;
+  return kind == folders::FileSystemKind::Local;
 }
 
 }  // namespace

@@ -193,13 +193,7 @@ struct FileIdentity {
 // an unchanged-looking file all the same.
 constexpr int kHashEveryNthPoll = 10;
 
-bool isLocalFile(const QString& path) {
-  const QString type = folders::fileSystemType(path).toLower();
-  if (type.isEmpty()) return false;
-  for (const char* remote : {"nfs", "cifs", "smb", "fuse", "9p", "afs", "ncpfs"})
-    if (type.startsWith(QLatin1String(remote))) return false;
-  return true;
-}
+bool isLocalFile(const QString& path) { return folders::fileSystemKind(path) == folders::FileSystemKind::Local; }
 
 // The identity and hash of the file each path held when it was last found
 // complete, so that a poll of a file that did not change costs one stat().

@@ -60,4 +60,12 @@ QString fileSystemType(const QString& path) {
   return type;
 }
 
+FileSystemKind fileSystemKind(const QString& path) {
+  const QString type = fileSystemType(path).toLower();
+  if (type.isEmpty()) return FileSystemKind::Unknown;
+  for (const char* remote : {"nfs", "cifs", "smb", "fuse", "9p", "afs", "ncpfs"})
+    if (type.startsWith(QLatin1String(remote))) return FileSystemKind::Remote;
+  return FileSystemKind::Local;
+}
+
 }  // namespace folders

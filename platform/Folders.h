@@ -24,6 +24,12 @@ bool createFolder(const QString& path);
 // when no mount holds it.
 QString fileSystemType(const QString& path);
 
+// Whether fileSystemType(path) names a local file system, a network or
+// user-space one (NFS, CIFS/SMB, FUSE, 9p, AFS, NCP: changes may show late and
+// the share may stop answering), or none at all.
+enum class FileSystemKind { Local, Remote, Unknown };
+FileSystemKind fileSystemKind(const QString& path);
+
 // The text with a trailing "/" added when it has none (empty stays empty).
 QString withTrailingSeparator(const QString& path);
 

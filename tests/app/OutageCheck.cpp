@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 
 #include "DemoFiles.h"
+#include "WallSettings.h"
 #include "app/TForm1.h"
 #include "plan/DataModule.h"
 #include "plan/PlanState.h"
@@ -33,18 +34,6 @@ constexpr int kScrollMs = 2000;
 constexpr int kPollEveryMs = 4000;
 constexpr qint64 kOutageMs = 30000;
 const QString kNoConnection = QStringLiteral("Keine Verbindung zur Datenbank! Press F10");
-
-void writeSettings(const QString& configHome, const QString& datenpfad) {
-  const QString folder = configHome + "/Kelvaro/Zova-Monitor/";
-  QDir().mkpath(folder);
-  QFile file(folder + "Zova-Monitor.ini");
-  file.open(QIODevice::WriteOnly);
-  file.write(QString("[Pfade]\nDatenpfad=%1/\n[Settings]\nAutoScroll=1\nScrollTime=%2\nAnzeigeTage=3\n"
-                     "Width=1280\nHeight=800\n")
-                 .arg(datenpfad)
-                 .arg(kScrollMs / 1000)
-                 .toUtf8());
-}
 
 QString todaysDruckdatum() {
   const TStatItemRef today = Plan.StatListAula.FindByDate(zdt::today());
@@ -77,7 +66,7 @@ int main(int argc, char** argv) {
   const bool onShare = mode == "hang" || mode == "start";
   QFile::remove(flag);
   demo::writeDemo(backing, QString(), false, zdt::now());
-  writeSettings(config.path(), onShare ? mounted : backing);
+  writeWallSettings(config.path(), onShare ? mounted : backing, kScrollMs / 1000);
 
   DM = std::make_unique<TDM>();
   if (mode == "start") {

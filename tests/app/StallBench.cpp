@@ -18,6 +18,7 @@
 #include <cstdio>
 
 #include "DemoFiles.h"
+#include "WallSettings.h"
 #include "app/TForm1.h"
 #include "db/WorkerClient.h"
 #include "plan/DataModule.h"
@@ -27,18 +28,6 @@ namespace {
 
 constexpr int kScrollMs = 1000;
 constexpr int kPollEveryMs = 4000;
-
-void writeSettings(const QString& configHome, const QString& datenpfad) {
-  const QString folder = configHome + "/Kelvaro/Zova-Monitor/";
-  QDir().mkpath(folder);
-  QFile file(folder + "Zova-Monitor.ini");
-  file.open(QIODevice::WriteOnly);
-  file.write(QString("[Pfade]\nDatenpfad=%1/\n[Settings]\nAutoScroll=1\nScrollTime=%2\nAnzeigeTage=3\n"
-                     "Width=1280\nHeight=800\n")
-                 .arg(datenpfad)
-                 .arg(kScrollMs / 1000)
-                 .toUtf8());
-}
 
 }  // namespace
 
@@ -57,7 +46,7 @@ int main(int argc, char** argv) {
   const int seconds = argc > 4 ? std::max(30, atoi(argv[4])) : 60;
   QFile::remove(flag);
   demo::writeDemo(backing, QString(), false, zdt::now());
-  writeSettings(config.path(), mounted);
+  writeWallSettings(config.path(), mounted, kScrollMs / 1000);
 
   DM = std::make_unique<TDM>();
   int result = 0;
