@@ -54,14 +54,13 @@ void TForm1::GetNewDaten() {
   DBVerbunden = true;
   // A plan file that is missing, unreachable or still being written counts
   // as a database that cannot be opened.
-  const QString before = DM->PlanCopy.adoptedFile();
   if (!DM->AdoptPlanCopy()) {
     DBVerbunden = false;
     return;
   }
-  // The lists hold the days of this very copy already: merging it again
-  // would change nothing, so it is not read.
-  const bool sameCopy = !m_mergedCopy.isEmpty() && DM->PlanCopy.adoptedFile() == before && before == m_mergedCopy;
+  // The lists hold the days of this very copy already (each copy has a name
+  // of its own): merging it again would change nothing, so it is not read.
+  const bool sameCopy = !m_mergedCopy.isEmpty() && DM->PlanCopy.adoptedFile() == m_mergedCopy;
   if (!sameCopy && !DM->ADOOpenRead()) {
     DBVerbunden = false;
     return;

@@ -10,9 +10,9 @@
 #pragma once
 
 #include <QColor>
-#include <QHash>
 #include <QComboBox>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QLabel>
 #include <QLocale>
 #include <QRadioButton>

@@ -94,10 +94,9 @@ void LocalCopy::setSource(const QString& file) {
   m_state = State::None;
   m_lastError.clear();
   m_newestHash.clear();
-  m_adoptedHash.clear();
   m_refusedHash.clear();
   m_retryMs = kRetryAfterIncompleteMs;
-  m_unreachableRetryMs = kRetryAfterIncompleteMs;
+  m_unreachableRetryMs = kFirstUnreachableRetryMs;
   m_outage.invalidate();
   m_outageSince = 0;
   m_newest.reset();
@@ -129,7 +128,6 @@ LocalCopy::State LocalCopy::refreshAndWait(int waitMs) {
 bool LocalCopy::adopt() {
   if (!hasNewerCopy()) return false;
   m_adopted = m_newest;
-  m_adoptedHash = m_newestHash;
   qCInfo(lcDb).noquote() << "Reading" << m_source << "from its copy" << m_adopted->path();
   if (m_keepsCopies) keepAdoptedCopy();
   return true;
@@ -183,7 +181,6 @@ bool LocalCopy::adoptKeptCopy() {
   // is then found Unchanged and not copied again.
   m_newestHash = QCryptographicHash::hash(content, QCryptographicHash::Sha256);
   m_adopted = m_newest;
-  m_adoptedHash = m_newestHash;
   m_outage.start();
   m_outageSince = zdt::now();
   qCInfo(lcPlan).noquote() << "Starting from the copy of" << m_source << "kept from an earlier run, until the file answers";
@@ -301,7 +298,7 @@ void LocalCopy::endAttempt(State state, const QString& message, bool announce) {
   } else {
     // A file being written or refused answers: that is no outage.
     setOutage(false);
-    m_unreachableRetryMs = kRetryAfterIncompleteMs;
+    m_unreachableRetryMs = kFirstUnreachableRetryMs;
   }
   if (state == State::Incomplete)
     qCInfo(lcDb).noquote() << "Copy of" << m_source << "postponed:" << message;

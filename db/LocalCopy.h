@@ -70,7 +70,9 @@ class LocalCopy : public QObject {
   // How long the adopted copy stands in for a file that cannot be reached.
   // Tests shorten it through ZOVA_TEST_OUTAGE_GRACE_MS.
   static constexpr int kOutageGraceMs = 15 * 60 * 1000;
-  // The longest pause between two attempts while the file cannot be reached.
+  // The pauses between two attempts while the file cannot be reached: the
+  // first, doubled at each failure up to the longest.
+  static constexpr int kFirstUnreachableRetryMs = 1000;
   static constexpr int kLongestUnreachableRetryMs = 15000;
 
   explicit LocalCopy(QObject* parent = nullptr);
@@ -160,11 +162,10 @@ class LocalCopy : public QObject {
   QTimer m_retry;
   int m_retryMs = kRetryAfterIncompleteMs;
   QByteArray m_refusedHash;  // content of the last file refused as not whole
-  QByteArray m_adoptedHash;
   QElapsedTimer m_attemptClock;
   QElapsedTimer m_outage;     // runs while an outage is bridged
   double m_outageSince = 0;   // its start on this PC's clock, for the status line
-  int m_unreachableRetryMs = 1000;
+  int m_unreachableRetryMs = kFirstUnreachableRetryMs;
   bool m_keepsCopies = false;
 };
 
