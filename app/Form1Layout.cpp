@@ -9,7 +9,6 @@
 #include <cassert>
 
 #include <algorithm>
-#include <cmath>
 
 #include "app/TForm1.h"
 #include "plan/DataModule.h"
@@ -134,10 +133,7 @@ std::array<QStringList, 8> TForm1::WidestTexts(std::uint8_t typ, const TStatItem
   const QFontMetrics reference(QFont(QStringLiteral("Verdana"), 20));
   std::array<QHash<QString, int>, 8> measured;
   try {
-    const QString table = typ == 0 ? QStringLiteral("TDynTextAula") : QStringLiteral("TDynTextLehrer");
-    DM->OpenSorted(QStringLiteral("Select * from ") + table + QStringLiteral(" where Datum = ") +
-                       QString::number(static_cast<qint64>(std::trunc(day.Datum))) + QStringLiteral(";"),
-                   QStringLiteral("ID"));
+    OpenDayRows(typ, day.Datum);
     for (DM->ado1.first(); !DM->ado1.eof(); DM->ado1.next())
       for (int n = 1; n <= 7; ++n) {
         const QString text = DM->ado1.asText(QStringLiteral("F%1").arg(n));

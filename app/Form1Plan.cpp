@@ -39,16 +39,20 @@ void TForm1::GetDaten() {
   BuildDBox();
 }
 
+void TForm1::OpenDayRows(std::uint8_t infoTyp, TDateTime datum) {
+  const QString table = infoTyp == 0 ? QStringLiteral("TDynTextAula") : QStringLiteral("TDynTextLehrer");
+  // The whole day number, e.g. "Select * from TDynTextAula where Datum = 39083;"
+  const auto dayNumber = static_cast<qint64>(std::trunc(datum));
+  DM->OpenSorted(QStringLiteral("Select * from ") + table + QStringLiteral(" where Datum = ") +
+                     QString::number(dayNumber) + QStringLiteral(";"),
+                 QStringLiteral("ID"));
+}
+
 void TForm1::GetDynData(std::uint8_t infoTyp, TDateTime datum) {
   Plan.DynList.Clear();
   if (!OpenPlanForLoad()) return;
   try {
-    const QString table = infoTyp == 0 ? QStringLiteral("TDynTextAula") : QStringLiteral("TDynTextLehrer");
-    // The whole day number, e.g. "Select * from TDynTextAula where Datum = 39083;"
-    const auto dayNumber = static_cast<qint64>(std::trunc(datum));
-    DM->OpenSorted(QStringLiteral("Select * from ") + table + QStringLiteral(" where Datum = ") +
-                       QString::number(dayNumber) + QStringLiteral(";"),
-                   QStringLiteral("ID"));
+    OpenDayRows(infoTyp, datum);
     DM->ado1.first();
     while (!DM->ado1.eof()) {
       auto row = std::make_shared<TDynItem>();

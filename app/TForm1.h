@@ -254,6 +254,9 @@ class TForm1 : public AlignPanel {
   // Opens the plan database for a load; on failure the page shows the
   // no-connection text. Sets DBVerbunden either way.
   bool OpenPlanForLoad();
+  // Runs the query of one day's rows of the audience on the open plan
+  // connection (GetDynData's query); throws db::Error.
+  void OpenDayRows(std::uint8_t infoTyp, TDateTime datum);
   void setPanelHeight(QWidget* panel, int height);
   // Loads Programmpfad + `file` into TelefonBtn; false (reported in a
   // message box) when it cannot be loaded.
