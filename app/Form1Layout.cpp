@@ -123,8 +123,17 @@ void TForm1::Showdaten() {
   LayoutPage();
 }
 
+namespace {
+
+// A day record of an audience in one version: "audience/date/Druckdatum".
+QString dayKey(int typ, const TStatItem& day) {
+  return QStringLiteral("%1/%2/%3").arg(typ).arg(day.Datum, 0, 'f', 0).arg(day.Druckdatum);
+}
+
+}  // namespace
+
 std::array<QStringList, 8> TForm1::WidestTexts(std::uint8_t typ, const TStatItem& day) {
-  const QString key = QStringLiteral("%1/%2/%3").arg(typ).arg(day.Datum, 0, 'f', 0).arg(day.Druckdatum);
+  const QString key = dayKey(typ, day);
   if (const auto found = m_widestTexts.constFind(key); found != m_widestTexts.constEnd()) return *found;
   // The day's rows, read as GetDynData reads them, but aside: the page's
   // lists stay as they are, and a failed read only leaves the day out.
@@ -156,6 +165,29 @@ std::array<QStringList, 8> TForm1::WidestTexts(std::uint8_t typ, const TStatItem
 }
 
 void TForm1::FitAutoFontSize() {
+  // A size found before for the shown day, in the same window, mode, lists
+  // and day list, is taken again without laying the page out to find it.
+  QString context = QStringLiteral("%1x%2/%3%4%5%6%7%8%9")
+                        .arg(Panel1->width())
+                        .arg(Panel1->height())
+                        .arg(int{Settings.AutoScroll})
+                        .arg(int{Settings.ShowAKlassen})
+                        .arg(int{Settings.ShowALehrer})
+                        .arg(int{Settings.ShowAKurse})
+                        .arg(int{Settings.ShowARaeume})
+                        .arg(int{Settings.ShowBKlassen})
+                        .arg(int{Settings.ShowBLehrer});
+  for (const TStatItemRef& day : Plan.Tagesliste) context += u' ' + dayKey(Plan.AktuellerTyp, *day);
+  if (context != m_fitContext) {
+    m_fitContext = context;
+    m_fittedSizes.clear();
+  }
+  const QString shown = dayKey(Plan.AktuellerTyp, *Plan.AktuellerTag);
+  if (const auto fitted = m_fittedSizes.constFind(shown); fitted != m_fittedSizes.constEnd()) {
+    m_autoFontSize = *fitted;
+    CheckHeaderPanels();
+    return;
+  }
   // Column heads and the widest texts of each day that automatic paging
   // shows, so that the size stays when the pages move on to the next day.
   std::array<QStringList, 8> texts;
@@ -194,6 +226,7 @@ void TForm1::FitAutoFontSize() {
       high = middle - 1;
   }
   m_autoFontSize = low;
+  m_fittedSizes.insert(shown, low);
   CheckHeaderPanels();
 }
 

@@ -283,6 +283,10 @@ class TForm1 : public AlignPanel {
   // Per day record ("audience/date/Druckdatum"), the widest texts of each
   // column, measured in a reference font; see FitAutoFontSize.
   QHash<QString, std::array<QStringList, 8>> m_widestTexts;
+  // The sizes FitAutoFontSize found, by shown day record, for the window,
+  // settings and day list of m_fitContext.
+  QString m_fitContext;
+  QHash<QString, int> m_fittedSizes;
   std::array<QStringList, 8> WidestTexts(std::uint8_t typ, const TStatItem& day);
   void LayoutPage();
   bool m_closed = false;

@@ -79,6 +79,17 @@ TEST_F(AutoFont, HallScreens_NoTextCutTwelveWholeRowsAndALargerFont) {
   }
 }
 
+TEST_F(AutoFont, SmallerWindow_FitsASmallerSizeAgain) {
+  start(1920, 1080, 45);
+  const int large = form->PageFontSize();
+  form->resize(1280, 720);
+  processEvents();
+  form->Showdaten();
+  EXPECT_LT(form->PageFontSize(), large);
+  EXPECT_GE(form->Grid->FittingRowCount(), TForm1::kAutoMinRows);
+  expectNoTextCut("after the resize");
+}
+
 TEST_F(AutoFont, PlusAndMinus_LeaveAutomaticModeFromTheSizeShown) {
   start(1280, 720, 45);
   const int shown = form->PageFontSize();
