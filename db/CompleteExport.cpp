@@ -215,11 +215,14 @@ class KnownExports {
   }
   // The file had `hash` and looked as `identity` before and after it was
   // read; `quiet`: it had also been unchanged for the quiet time.
+  // The mount table is read again only when the file lies on another device
+  // than before (a share mounted over the folder).
   void remember(const QString& path, const FileIdentity& identity, const QByteArray& hash, bool quiet) {
-    const bool local = isLocalFile(path);
     const QMutexLocker locker(&m_mutex);
     const auto it = m_known.find(path);
-    const bool seenBefore = it != m_known.end() && it->second.identity == identity && it->second.hash == hash;
+    const bool known = it != m_known.end();
+    const bool seenBefore = known && it->second.identity == identity && it->second.hash == hash;
+    const bool local = known && it->second.identity.device == identity.device ? it->second.local : isLocalFile(path);
     m_known[path] = {identity, hash, local, quiet || seenBefore, 0};
   }
 
