@@ -22,9 +22,11 @@ Overrides& overrides() {
   return value;
 }
 
-// The worker that serves the connections' operations.
+// The worker that serves the connections' operations of the calling
+// thread: the display thread's and a background thread's operations never
+// wait for each other.
 WorkerProcess& sharedWorker() {
-  static WorkerProcess process;
+  thread_local WorkerProcess process;
   return process;
 }
 

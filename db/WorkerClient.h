@@ -2,9 +2,9 @@
 // the deadline.
 //
 // The worker (zova-db-worker, in the running program's folder) does the
-// libmdb work; it is started at the first operation and then serves one
-// operation after the other over its pipes, so a poll of an unchanged plan
-// starts no process. Waiting uses poll() and never enters an event loop, so
+// libmdb work; each thread that runs operations has one, started at its
+// first operation, which then serves one operation after the other over its
+// pipes, so a poll of an unchanged plan starts no process. Waiting uses poll() and never enters an event loop, so
 // it is safe on the GUI thread. A worker that misses the deadline, crashes or
 // answers garbage is killed (without waiting for it) and that one operation
 // fails with db::Error; the next operation starts a new worker. A worker
@@ -62,7 +62,7 @@ int unreapedWorkers();
 
 // Tests: run another program (with leading arguments) and use another
 // deadline. An empty program and a deadline of 0 restore the defaults.
-// Changing the program ends the shared worker.
+// Changing the program ends the calling thread's worker.
 void setWorkerForTesting(const QString& program, const QStringList& leadingArguments = {});
 void setDeadlineForTesting(int milliseconds);
 

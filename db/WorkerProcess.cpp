@@ -4,9 +4,11 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -34,13 +36,19 @@ namespace {
 // that drives it beyond this ends as a failed operation.
 constexpr qint64 kAddressSpaceBytes = qint64(512) << 20;
 
-quint64 g_started = 0;
+std::atomic<quint64> g_started = 0;
 
-// Workers killed or stopped and not yet collected. Never destroyed: workers
-// held by static objects are handed over during the program's exit.
+// Workers killed or stopped and not yet collected, shared by the threads that
+// run workers. Never destroyed: workers held by static objects are handed
+// over during the program's exit.
 std::vector<pid_t>& unreaped() {
   static auto* pids = new std::vector<pid_t>;
   return *pids;
+}
+
+std::mutex& unreapedLock() {
+  static auto* lock = new std::mutex;
+  return *lock;
 }
 
 // A descriptor above the three standard ones, close-on-exec; -1 on failure.
@@ -125,6 +133,7 @@ qint64 workerAddressSpaceLimit() {
 }
 
 int reapWorkers() {
+  const std::lock_guard<std::mutex> guard(unreapedLock());
   auto& pids = unreaped();
   for (auto it = pids.begin(); it != pids.end();) {
     const pid_t result = ::waitpid(*it, nullptr, WNOHANG);
@@ -278,7 +287,10 @@ void WorkerProcess::closePipes() {
 
 void WorkerProcess::release() {
   closePipes();
-  if (m_pid > 0) unreaped().push_back(m_pid);
+  if (m_pid > 0) {
+    const std::lock_guard<std::mutex> guard(unreapedLock());
+    unreaped().push_back(m_pid);
+  }
   m_pid = -1;
   reapWorkers();
 }
