@@ -3,14 +3,21 @@
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
+#include <memory>
 
 #include "app/TForm1.h"
+#include "db/LocalCopy.h"
+#include "db/WorkerClient.h"
+#include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "notifications/TMyNachrichtDLG.h"
 #include "notifications/TNachrichtListe.h"
 #include "notifications/TelefonPicture.h"
+#include "plan/DataModule.h"
+#include "platform/Logging.h"
 #include "platform/MessageBox.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsValues.h"
 
 void TForm1::CreateNotificationIndicator() {
   Benachrichtigungstimer = new QTimer(this);
@@ -47,8 +54,7 @@ bool TForm1::LoadTelefonPicture(const QString& file) {
   const QString path = Programmpfad + file;
   const QPixmap picture = telefon::loadPicture(path);
   if (picture.isNull()) {
-    msgbox::show(QStringLiteral("Die Bilddatei %1 kann nicht geladen werden.").arg(path), QString(),
-                 msgbox::Icon::Error);
+    msgbox::notify(QStringLiteral("Die Bilddatei %1 kann nicht geladen werden.").arg(path), this);
     return false;
   }
   TelefonBtn->setIcon(picture);
@@ -57,12 +63,45 @@ bool TForm1::LoadTelefonPicture(const QString& file) {
 }
 
 void TForm1::CheckBenachrichtigungen() {
-  // A message box of a running check (clock, picture) lets the timer fire
-  // again; the boxes must not pile up on an unattended screen.
-  if (m_checkingNotifications) return;
+  // One check at a time: a check asked for while one runs (a tick-off, the
+  // dialog closed) follows it, and timer ticks meanwhile are dropped, so
+  // checks never pile up behind a share that hangs.
+  if (m_checkingNotifications) {
+    m_checkAgain = true;
+    return;
+  }
+  // Killed workers still hanging in the kernel mean the share does not
+  // answer; the next tick tries again.
+  if (db::worker::unreapedWorkers() >= db::LocalCopy::kMaxHangingWorkers) {
+    qCInfo(lcNotifications) << "Notification check left out: earlier workers still hang on the share";
+    return;
+  }
   m_checkingNotifications = true;
-  TNachrichtListe liste;
-  liste.LoadFromDB(0, true);
+  auto liste = std::make_shared<TNachrichtListe>();
+  auto connected = std::make_shared<bool>(false);
+  const QString select = TNachrichtListe::SelectStatement(0);
+  const QString file = TDM::NotificationFile();
+  notifications::runInBackground(
+      this, [liste, connected, select] { liste->LoadRows(select, true, *connected); },
+      [this, liste, connected, file] {
+        m_checkingNotifications = false;
+        // A check of the file of before a settings change says nothing.
+        if (file == TDM::NotificationFile()) FinishNotificationCheck(*liste, *connected);
+        if (m_checkAgain) {
+          m_checkAgain = false;
+          CheckBenachrichtigungen();
+        }
+      });
+}
+
+void TForm1::FinishNotificationCheck(TNachrichtListe& liste, bool connected) {
+  // A database that could not be opened at the start test is switched on by
+  // the first check that opens it.
+  if (connected && !NotificationsAvailable && !Settings.PfadBenachrichtigungen.isEmpty()) {
+    NotificationsAvailable = true;
+    qCInfo(lcNotifications) << "Notification database" << TDM::NotificationFile() << "opened: notifications on";
+    TelefonBtn->setVisible(true);
+  }
   const bool due = liste.CountDue() > 0;
   // The state changes only once its picture is loaded, so a failed load is
   // tried again by the next check.
@@ -74,7 +113,6 @@ void TForm1::CheckBenachrichtigungen() {
   } else if (!due && !IndicatorIdle) {
     if (LoadTelefonPicture(QStringLiteral("BMP/Telefon.bmp"))) IndicatorIdle = true;
   }
-  m_checkingNotifications = false;
 }
 
 void TForm1::BenachrichtigungstimerTimer() { CheckBenachrichtigungen(); }
@@ -85,10 +123,27 @@ void TForm1::Flash() {
 }
 
 void TForm1::TelefonBtnClick() {
-  if (!Nachrichten.LoadFromDB(14, false)) return;
+  if (MyNachrichtDLG) return;
+  // The dialog opens at once and fills when the notification thread has
+  // loaded the list; a load that fails closes it again.
   auto* dialog = new TMyNachrichtDLG(this);
   MyNachrichtDLG = dialog;
-  dialog->ShowList();
+  dialog->ShowLoading();
+  auto loaded = std::make_shared<TNachrichtListe>();
+  auto ok = std::make_shared<bool>(false);
+  auto connected = std::make_shared<bool>(false);
+  const QString select = TNachrichtListe::SelectStatement(14);
+  notifications::runInBackground(
+      dialog, [loaded, ok, connected, select] { *ok = loaded->LoadRows(select, false, *connected); },
+      [this, dialog, loaded, ok, connected] {
+        if (!*ok) {
+          dialog->reject();
+          if (!*connected) msgbox::notify(QStringLiteral("Tabelle kann nicht geöffnet werden!"), this);
+          return;
+        }
+        Nachrichten.TakeItems(*loaded);
+        dialog->ShowList();
+      });
   dialog->exec();
   MyNachrichtDLG = nullptr;
   delete dialog;

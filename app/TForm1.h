@@ -31,6 +31,7 @@
 class PointerHider;
 class QKeyEvent;
 class RichEdit;
+class TNachrichtListe;
 
 class TForm1 : public AlignPanel {
   Q_OBJECT
@@ -221,17 +222,23 @@ class TForm1 : public AlignPanel {
   // Creates Benachrichtigungstimer and wires it, TelefonBtn (built-in
   // picture, click) and the notification hooks; part of creating the controls.
   void CreateNotificationIndicator();
-  // Reloads today's and later notifications into a list of its own, counts
-  // the due ones (which sets Benachrichtigungstimer's next interval) and
-  // switches the indicator: the red picture and a flash on the change to
-  // due, the normal picture on the change back. A picture file that cannot
-  // be loaded is reported and the state kept, so the next check tries again.
+  // Reloads today's and later notifications into a list of its own on the
+  // notification thread; when that has ended, FinishNotificationCheck.
   void CheckBenachrichtigungen();
+  // Counts the due notifications of a loaded list (which sets
+  // Benachrichtigungstimer's next interval) and switches the indicator: the
+  // red picture and a flash on the change to due, the normal picture on the
+  // change back. A picture file that cannot be loaded is reported and the
+  // state kept, so the next check tries again. `connected`: the database
+  // opened, which switches on a feature whose start test failed.
+  void FinishNotificationCheck(TNachrichtListe& liste, bool connected);
   void BenachrichtigungstimerTimer();
   // Flashes the task-bar entry and caption until the program comes to the front.
   void Flash();
-  // Loads the notifications of the last 14 days into Nachrichten and shows
-  // the notification dialog modally; no dialog when loading failed.
+  // Shows the notification dialog modally, at once, and fills it once the
+  // notifications of the last 14 days are loaded into Nachrichten; a load
+  // that fails closes it ("Tabelle kann nicht geöffnet werden!" when the
+  // database cannot be opened).
   void TelefonBtnClick();
   int FlashCount = 0;           // flashes so far (tests and diagnostics)
   int TelefonPictureLoads = 0;  // picture files loaded into TelefonBtn so far
@@ -261,7 +268,8 @@ class TForm1 : public AlignPanel {
   // Loads Programmpfad + `file` into TelefonBtn; false (reported in a
   // message box) when it cannot be loaded.
   bool LoadTelefonPicture(const QString& file);
-  bool m_checkingNotifications = false;  // a check is running (a message box of it may be open)
+  bool m_checkingNotifications = false;  // a check is queued or running
+  bool m_checkAgain = false;             // a check was asked for while one ran
   // Shows or hides the control panel with the plan area hidden meanwhile,
   // so the page is laid out anew around it.
   void applyPanelVisibility();

@@ -6,6 +6,7 @@
 
 #include "app/TForm1.h"
 #include "db/WorkerClient.h"
+#include "notifications/Background.h"
 #include "plan/DataModule.h"
 #include "platform/CommandLine.h"
 #include "platform/InstanceLock.h"
@@ -72,6 +73,13 @@ int main(int argc, char** argv) {
     form.show();
     result = QApplication::exec();
   }
-  DM.reset();
+  // A notification job still waiting for a share that hangs keeps the data
+  // module; the program ends without its result.
+  if (notifications::stopBackground(2000)) {
+    DM.reset();
+  } else {
+    qCWarning(lcNotifications) << "A notification operation still waits for its file; ending without it";
+    (void)DM.release();
+  }
   return result;
 }

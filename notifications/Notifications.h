@@ -7,7 +7,7 @@
 #include <functional>
 
 // True when PfadBenachrichtigungen is set and its database opened at the last
-// InitNotifications.
+// InitNotifications or, after a failed one, at a later check.
 extern bool NotificationsAvailable;
 // Set once the clock warning has been shown in this run; never cleared.
 extern bool ClockWarningShown;
@@ -27,12 +27,16 @@ struct NotificationHost {
 };
 extern NotificationHost NotificationUi;
 
-// Tests the notification database once and switches the feature on or off:
-// NotificationsAvailable, TelefonBtn shown or hidden, Benachrichtigungstimer
-// started or stopped. A folder set but a database that cannot be opened shows
-// "Datenbank Benachrichtigung.mdb kann nicht geöffnet werden" and, after a
-// single carriage return, "Prüfen Sie Pfad und Berechtigungen!". It does not
-// check for due notifications itself.
+// Tests the notification database on the notification thread and switches
+// the feature on or off when the test has ended: NotificationsAvailable,
+// TelefonBtn shown or hidden. Benachrichtigungstimer runs while a folder is
+// set, so each check tries a database that could not be opened again and
+// switches the feature on when it opens. A folder set but a database that
+// cannot be opened shows "Datenbank Benachrichtigung.mdb kann nicht geöffnet
+// werden" and, after a single carriage return, "Prüfen Sie Pfad und
+// Berechtigungen!" in a box that holds nothing up (msgbox::notify). An empty
+// folder switches the feature off at once. It does not check for due
+// notifications itself.
 void InitNotifications();
 
 // The grace time KarenzZeit in days, the unit of date-times.

@@ -4,10 +4,13 @@
 
 #include <QPainter>
 #include <QScreen>
+#include <memory>
 
+#include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "notifications/TNachrichtListe.h"
 #include "plan/PlanRecords.h"
+#include "platform/MessageBox.h"
 
 bool ShowAll = false;
 TMyNachrichtDLG* MyNachrichtDLG = nullptr;
@@ -145,18 +148,69 @@ void TMyNachrichtDLG::BoxClickCheck() {
   if (index < 0) return;
   TNachrichtsatz* r = Box->record(index);
   if (!r) return;
-  bool rowChanged = false;
-  if (r->Status == 2 || r->Status == 4) {
-    r->Status = r->Status == 2 ? 3 : 5;
-    rowChanged = !r->SaveToDB() && r->RowChangedOnSave;
+  if (r->Status != 2 && r->Status != 4) {
+    ShowList();
+    if (NotificationUi.checkBenachrichtigungen) NotificationUi.checkBenachrichtigungen();
+    return;
   }
-  if (rowChanged) {
-    // The issuing side changed the row since it was loaded: show it as it is now.
-    TNachrichtListe fresh;
-    if (fresh.LoadFromDB(14, true)) Nachrichten.TakeItems(fresh);
+  // The tick shows while the notification thread writes; it stays only when
+  // the write succeeded.
+  const std::uint8_t before = r->Status;
+  r->Status = before == 2 ? 3 : 5;
+  ShowList();
+  auto written = std::make_shared<TNachrichtsatz>(*r);
+  auto ok = std::make_shared<bool>(false);
+  notifications::runInBackground(
+      this, [written, ok] { *ok = written->SaveToDB(); },
+      [this, written, ok, before] { FinishTickOff(*written, *ok, before); });
+}
+
+void TMyNachrichtDLG::FinishTickOff(const TNachrichtsatz& written, bool ok, std::uint8_t before) {
+  // Found by its key: the list may have been reloaded meanwhile.
+  TNachrichtsatz* r = nullptr;
+  for (int i = 0; i < Nachrichten.Count() && !r; ++i)
+    if (Nachrichten.Items(i)->ID == written.ID) r = Nachrichten.Items(i);
+  if (ok) {
+    if (r) *r = written;  // the row as now written guards the next write
+  } else {
+    if (r && r->Status == written.Status) r->Status = before;
+    if (written.RowChangedOnSave) ReloadList();
+    msgbox::notify(TickOffFailure(written), this);
   }
   ShowList();
   if (NotificationUi.checkBenachrichtigungen) NotificationUi.checkBenachrichtigungen();
+}
+
+QString TMyNachrichtDLG::TickOffFailure(const TNachrichtsatz& record) {
+  QString reason;
+  if (record.RowChangedOnSave)
+    reason = QStringLiteral("Sie wurde inzwischen geändert. Die Liste zeigt sie jetzt, wie sie ist.");
+  else
+    reason = QStringLiteral("Die Datenbank meldet einen Fehler.");
+  return QStringLiteral("Die Benachrichtigung wurde nicht als erledigt gespeichert!") + QChar(u'\r') + reason;
+}
+
+void TMyNachrichtDLG::ReloadList() {
+  // The issuing side changed the row since it was loaded: show it as it is now.
+  auto fresh = std::make_shared<TNachrichtListe>();
+  auto ok = std::make_shared<bool>(false);
+  const QString select = TNachrichtListe::SelectStatement(14);
+  notifications::runInBackground(
+      this,
+      [fresh, ok, select] {
+        bool connected = false;
+        *ok = fresh->LoadRows(select, true, connected);
+      },
+      [this, fresh, ok] {
+        if (!*ok) return;
+        Nachrichten.TakeItems(*fresh);
+        ShowList();
+      });
+}
+
+void TMyNachrichtDLG::ShowLoading() {
+  Box->clear();
+  Edit1->setText(QStringLiteral(" Benachrichtigungen werden geladen …"));
 }
 
 void TMyNachrichtDLG::AktBoxClick() {

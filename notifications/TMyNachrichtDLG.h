@@ -5,17 +5,21 @@
 // The dialog shows the records of Nachrichten and changes them in place; it
 // reloads them only when a tick-off could not be written because the
 // issuing side changed the row meanwhile, so that the row is then shown as
-// it now is.
+// it now is. Loading and writing run on the notification thread
+// (Background.h); the dialog keeps answering meanwhile.
 #pragma once
 
 #include <QCheckBox>
 #include <QColor>
 #include <QDialog>
 #include <QLineEdit>
+#include <cstdint>
 
 #include "notifications/CheckListBox.h"
 #include "notifications/ColorButton.h"
 #include "platform/DateTime.h"
+
+class TNachrichtsatz;
 
 class TMyNachrichtDLG : public QDialog {
   Q_OBJECT
@@ -44,9 +48,21 @@ class TMyNachrichtDLG : public QDialog {
   // Shows teacher and telephone number of the selected line in Edit1.
   void BoxClick();
   // Marks the notification of the ticked (selected) line done: status 2 -> 3
-  // or 4 -> 5, written with SaveToDB; then ShowList and the main window's
-  // notification check.
+  // or 4 -> 5, shown at once and written with SaveToDB on the notification
+  // thread; FinishTickOff when the write has ended. Another status: ShowList
+  // and the main window's notification check.
   void BoxClickCheck();
+  // After a tick-off's write: kept when it succeeded; otherwise the old
+  // status comes back and TickOffFailure is shown (a row changed meanwhile
+  // is loaded again first). Then ShowList and the main window's check.
+  void FinishTickOff(const TNachrichtsatz& written, bool ok, std::uint8_t before);
+  // Why a tick-off was not written, for the person at the screen.
+  static QString TickOffFailure(const TNachrichtsatz& record);
+  // Loads Nachrichten again on the notification thread, then ShowList.
+  void ReloadList();
+  // The empty list with " Benachrichtigungen werden geladen …" in Edit1,
+  // while TelefonBtnClick's load runs.
+  void ShowLoading();
   // Shows all notifications or only today's and later ones.
   void AktBoxClick();
   // Edit1 is visible exactly while it holds text.

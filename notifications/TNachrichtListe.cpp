@@ -39,14 +39,19 @@ void TNachrichtListe::TakeItems(TNachrichtListe& other) {
 }
 
 bool TNachrichtListe::LoadFromDB(qint32 daysBack, bool quiet) {
+  bool connected = false;
+  const bool ok = LoadRows(SelectStatement(daysBack), quiet, connected);
+  if (!connected && !quiet) msgbox::show(QStringLiteral("Tabelle kann nicht geöffnet werden!"));
+  return ok;
+}
+
+bool TNachrichtListe::LoadRows(const QString& select, bool quiet, bool& connected) {
   FreeItems();
-  assert(DM);
-  if (!DM->BenachrichtigungVerbindungErstellen() && !quiet) {
-    msgbox::show(QStringLiteral("Tabelle kann nicht geöffnet werden!"));
-    return false;
-  }
-  db::Dataset query(DM->ConnectionBenachrichtigung);
-  query.setSql(SelectStatement(daysBack));
+  TDM& dm = NotificationDM();
+  connected = dm.BenachrichtigungVerbindungErstellen();
+  if (!connected && !quiet) return false;
+  db::Dataset query(dm.ConnectionBenachrichtigung);
+  query.setSql(select);
   bool ok = false;
   try {
     query.open();
@@ -60,7 +65,7 @@ bool TNachrichtListe::LoadFromDB(qint32 daysBack, bool quiet) {
     qCInfo(lcNotifications) << "Loading notifications failed:" << error.message();
   }
   query.close();
-  DM->ConnectionBenachrichtigung.close();
+  dm.ConnectionBenachrichtigung.close();
   return ok;
 }
 
@@ -100,7 +105,8 @@ qint32 TNachrichtListe::CountDue() {
       oldestPending = age;
     }
   }
-  if (warn) msgbox::show(QStringLiteral("Bitte die Uhrzeit mit dem Server der Datenbank synchronisieren"));
+  // Shown without holding up the wall.
+  if (warn) msgbox::notify(QStringLiteral("Bitte die Uhrzeit mit dem Server der Datenbank synchronisieren"));
   // The grace time counted in whole milliseconds, not in days, so that a
   // whole grace time gives exactly KarenzZeit x 60000 ms.
   const int interval = NextInterval(static_cast<double>(Settings.KarenzZeit) * 60000.0 - oldestPending * 86400000.0);

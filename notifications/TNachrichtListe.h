@@ -34,6 +34,10 @@ class TNachrichtListe {
   // is tried all the same. Any other failure gives false without a message;
   // the records read before it stay. A row that cannot be read is left out.
   bool LoadFromDB(qint32 daysBack, bool quiet);
+  // LoadFromDB's file work with its statement worked out beforehand, for
+  // the notification thread (no message, no clock): `connected` tells
+  // whether the database opened; quiet, the query is tried all the same.
+  bool LoadRows(const QString& select, bool quiet, bool& connected);
   // The SELECT statement LoadFromDB sends for `daysBack` days before today.
   static QString SelectStatement(qint32 daysBack);
 

@@ -2,6 +2,10 @@
 // loading day records, and the SQL date literals.
 #include "plan/DataModule.h"
 
+#include <cassert>
+#include <condition_variable>
+#include <mutex>
+
 #include "platform/Logging.h"
 #include "settings/SettingsValues.h"
 
@@ -18,7 +22,50 @@ QString TDM::PlanConnectionString() {
 
 QString TDM::PlanFile() { return Settings.Datenpfad + QStringLiteral("Zova-Internet.mdb"); }
 
-QString TDM::NotificationFile() { return Settings.PfadBenachrichtigungen + QStringLiteral("Benachrichtigungen.mdb"); }
+namespace {
+
+thread_local const QString* t_queuedNotificationFile = nullptr;
+thread_local TDM* t_jobModule = nullptr;
+
+std::mutex g_jobLock;
+std::condition_variable g_jobEnded;
+int g_runningJobs = 0;
+
+}  // namespace
+
+QString TDM::NotificationFile() {
+  if (t_queuedNotificationFile) return *t_queuedNotificationFile;
+  return Settings.PfadBenachrichtigungen + QStringLiteral("Benachrichtigungen.mdb");
+}
+
+TDM::NotificationJob::NotificationJob(const QString& file) {
+  const std::lock_guard<std::mutex> guard(g_jobLock);
+  if (!DM) return;
+  m_active = true;
+  ++g_runningJobs;
+  t_queuedNotificationFile = &file;
+  t_jobModule = DM.get();
+}
+
+TDM::NotificationJob::~NotificationJob() {
+  if (!m_active) return;
+  t_queuedNotificationFile = nullptr;
+  t_jobModule = nullptr;
+  const std::lock_guard<std::mutex> guard(g_jobLock);
+  --g_runningJobs;
+  g_jobEnded.notify_all();
+}
+
+TDM& NotificationDM() {
+  if (t_jobModule) return *t_jobModule;
+  assert(DM);
+  return *DM;
+}
+
+TDM::~TDM() {
+  std::unique_lock<std::mutex> lock(g_jobLock);
+  g_jobEnded.wait(lock, [] { return g_runningJobs == 0; });
+}
 
 void TDM::FollowPlanFile() {
   if (PlanCopy.source() == PlanFile()) return;

@@ -16,6 +16,8 @@
 class TDM {
  public:
   TDM();
+  // Waits for a notification job running on it (NotificationJob).
+  ~TDM();
 
   db::Connection ADOConn;                     // plan database
   db::Dataset ado1;                           // the one plan query, read-only
@@ -30,8 +32,25 @@ class TDM {
 
   // The plan database file for the current Datenpfad.
   static QString PlanFile();
-  // The notification database file for the current PfadBenachrichtigungen.
+  // The notification database file for the current PfadBenachrichtigungen;
+  // on a thread running a notification job, the file of that job.
   static QString NotificationFile();
+  // One job of the notification thread on DM. While it exists and active()
+  // is true, NotificationFile() on the calling thread gives `file` (the job
+  // reads the file it was queued for, never the settings, which the display
+  // thread may be changing), and DM is not destroyed: its destructor waits
+  // for the job. Inactive when there is no DM (the job must not run).
+  class NotificationJob {
+   public:
+    explicit NotificationJob(const QString& file);
+    ~NotificationJob();
+    NotificationJob(const NotificationJob&) = delete;
+    NotificationJob& operator=(const NotificationJob&) = delete;
+    bool active() const { return m_active; }
+
+   private:
+    bool m_active = false;
+  };
 
   // Points PlanCopy at the plan database of the current Datenpfad; a new
   // folder drops the old copies and starts taking a new one in the background.
@@ -66,6 +85,10 @@ class TDM {
 
 // The one data module, created at program start before the main window.
 extern std::unique_ptr<TDM> DM;
+// The data module the notification store works on: on the notification
+// thread the one its job started with (DM may be on its way out then, its
+// destructor waiting for the job), elsewhere DM. Precondition: there is one.
+TDM& NotificationDM();
 
 // Jet SQL literals, month first, independent of the locale:
 // SQLDate -> #03/15/2007#, SQLDateTime -> #03/15/2007 14.05.09#.

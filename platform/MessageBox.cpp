@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace {
 
@@ -24,6 +25,20 @@ void show(const QString& text, const QString& caption, Icon icon) {
   QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, title, text,
                   QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
+}
+
+void notify(const QString& text, QWidget* parent, int closeAfterMs) {
+  const QString title = QApplication::applicationDisplayName();
+  if (handler()) {
+    handler()(title, text);
+    return;
+  }
+  auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok,
+                              parent ? parent : QApplication::activeWindow());
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  QTimer::singleShot(closeAfterMs, box, &QWidget::close);
+  box->show();
 }
 
 void setHandler(std::function<void(const QString&, const QString&)> h) { handler() = std::move(h); }

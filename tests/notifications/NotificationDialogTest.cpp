@@ -172,6 +172,9 @@ TEST_F(NotificationDialog, SelectingALine_ShowsTeacherAndTelephone) {
 TEST_F(NotificationDialog, TickingAnOpenNotification_WritesStatus3AndRunsTheCheck) {
   open(weekNotes());
   clickTickBox(1);
+  EXPECT_EQ(marks(), "HxxoHxHxx") << "the tick shows while the write runs";
+  EXPECT_EQ(checks, 0);
+  settle();
   EXPECT_EQ(marks(), "HxxoHxHxx");
   EXPECT_EQ(dialog->Edit1->text(), " 1 unerledigte Benachrichtigung");
   EXPECT_EQ(checks, 1);
@@ -186,6 +189,7 @@ TEST_F(NotificationDialog, TickingTheSelectedLine_LeavesTheOpenCountInTheInfoLin
   clickLine(1);
   ASSERT_EQ(dialog->Edit1->text(), " Mus Tel.: 01234 567890");
   clickTickBox(1);
+  settle();
   EXPECT_EQ(dialog->Edit1->text(), " 1 unerledigte Benachrichtigung");
   EXPECT_EQ(dialog->Box->itemIndex(), -1);
   EXPECT_EQ(exportedStatus(file(), 1), 3);
@@ -194,6 +198,7 @@ TEST_F(NotificationDialog, TickingTheSelectedLine_LeavesTheOpenCountInTheInfoLin
 TEST_F(NotificationDialog, TickingTheCancellationLine_WritesStatus5AndBothLinesEndTicked) {
   open(weekNotes());
   clickTickBox(3);
+  settle();
   EXPECT_EQ(marks(), "HoxxHxHxx");
   EXPECT_EQ(dialog->Edit1->text(), " 1 unerledigte Benachrichtigung");
   EXPECT_EQ(exportedStatus(file(), 2), 5);
@@ -206,6 +211,7 @@ TEST_F(NotificationDialog, DoneLinesAndHeaders_CannotBeTicked) {
   open(weekNotes());
   const QByteArray before = fileBytes(file());
   clickTickBox(2);  // the done first line of the cancelled notification
+  settle();
   EXPECT_FALSE(dialog->Box->toggleCheck(0));
   EXPECT_EQ(marks(), "HoxoHxHxx");
   EXPECT_EQ(checks, 0);
@@ -216,6 +222,7 @@ TEST_F(NotificationDialog, StatusZeroTicked_WritesNothingAndIsUntickedAgain) {
   open({note(1, 0, 60)});
   const QByteArray before = fileBytes(file());
   clickTickBox(1);
+  settle();
   EXPECT_EQ(marks(), "Ho");
   EXPECT_EQ(checks, 1);
   EXPECT_EQ(fileBytes(file()), before);
@@ -230,6 +237,7 @@ TEST_F(NotificationDialog, RowCancelledByTheIssuerSinceTheLoad_NothingWrittenAnd
   writeNotes(changed);
   const QByteArray before = fileBytes(file());
   clickTickBox(1);
+  settle();
   EXPECT_EQ(fileBytes(file()), before);
   EXPECT_EQ(exportedStatus(file(), 1), 4);
   // The dialog shows the cancellation for the user to acknowledge.
@@ -237,18 +245,26 @@ TEST_F(NotificationDialog, RowCancelledByTheIssuerSinceTheLoad_NothingWrittenAnd
                                             "** AUFGEHOBEN ** Mus / 4. Std. 7a M / Vertretung"}));
   EXPECT_EQ(marks(), "HxoxoHxHxx");
   EXPECT_EQ(checks, 1);
+  ASSERT_EQ(messages->texts.size(), 1);
+  EXPECT_TRUE(messages->texts[0].contains(QString::fromUtf8("inzwischen geändert"))) << messages->texts[0].toStdString();
   // And the next check counts it as due.
   TNachrichtListe check;
   ASSERT_TRUE(check.LoadFromDB(0, true));
   EXPECT_EQ(check.CountDue(), 2);
 }
 
-TEST_F(NotificationDialog, WriteFailsForAnotherReason_LineStaysTickedAsThoughDone) {
+TEST_F(NotificationDialog, WriteFails_TickTakenBackCountKeptAndTheReasonSaid) {
   open(weekNotes());
   ASSERT_TRUE(QFile::remove(file()));
   clickTickBox(1);
-  EXPECT_EQ(marks(), "HxxoHxHxx");
+  settle();
+  EXPECT_EQ(marks(), "HoxoHxHxx");
+  EXPECT_EQ(dialog->Edit1->text(), " 2 unerledigte Benachrichtigungen");
   EXPECT_EQ(checks, 1);
+  ASSERT_EQ(messages->texts.size(), 1);
+  EXPECT_TRUE(messages->texts[0].startsWith(
+      QString::fromUtf8("Die Benachrichtigung wurde nicht als erledigt gespeichert!\r")))
+      << messages->texts[0].toStdString();
 }
 
 TEST_F(NotificationDialog, CloseButton_ClosesAndRunsTheCheck) {

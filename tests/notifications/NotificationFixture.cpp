@@ -2,6 +2,7 @@
 #include "tests/notifications/NotificationFixture.h"
 
 #include "jet/JetWriter.h"
+#include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "notifications/TNachrichtListe.h"
 #include "plan/DataModule.h"
@@ -54,7 +55,10 @@ void NotificationTest::SetUp() {
   NotificationUi.setBenachrichtigungstimerInterval = [this](int ms) { intervals.append(ms); };
 }
 
+void NotificationTest::settle() { ASSERT_TRUE(notifications::waitForBackground()); }
+
 void NotificationTest::TearDown() {
+  settle();
   NotificationUi = NotificationHost{};
   Nachrichten.FreeItems();
   DM.reset();

@@ -61,6 +61,9 @@ class NotificationTest : public ::testing::Test {
   QString folder() const { return m_dir.path() + '/'; }
   QString file() const { return folder() + QStringLiteral("Benachrichtigungen.mdb"); }
   void writeNotes(const QVector<notiftest::Note>& notes) { notiftest::writeNotes(file(), notes); }
+  // Waits until the notification thread has ended every job and their
+  // results have reached the display thread.
+  static void settle();
 
   QTemporaryDir m_dir;
   std::unique_ptr<msgbox::Recorder> messages;

@@ -57,6 +57,7 @@ TEST_F(NotificationStore, Init_DatabaseOpens_SwitchesTheFeatureOnAndClosesTheCon
   NotificationUi.setTelefonBtnVisible = [&](bool on) { shown << on; };
   NotificationUi.setBenachrichtigungstimerEnabled = [&](bool on) { timer << on; };
   InitNotifications();
+  settle();
   EXPECT_TRUE(NotificationsAvailable);
   EXPECT_EQ(shown, QVector<bool>{true});
   EXPECT_EQ(timer, QVector<bool>{true});
@@ -65,12 +66,15 @@ TEST_F(NotificationStore, Init_DatabaseOpens_SwitchesTheFeatureOnAndClosesTheCon
   EXPECT_TRUE(intervals.isEmpty()) << "the start-up test does not check for due notifications";
 }
 
-TEST_F(NotificationStore, Init_DatabaseMissing_ShowsTheMessageWithOneCarriageReturnAndSwitchesOff) {
-  QVector<bool> shown;
+TEST_F(NotificationStore, Init_DatabaseMissing_ShowsTheMessageAndHidesTheButtonButKeepsChecking) {
+  QVector<bool> shown, timer;
   NotificationUi.setTelefonBtnVisible = [&](bool on) { shown << on; };
+  NotificationUi.setBenachrichtigungstimerEnabled = [&](bool on) { timer << on; };
   InitNotifications();
+  settle();
   EXPECT_FALSE(NotificationsAvailable);
   EXPECT_EQ(shown, QVector<bool>{false});
+  EXPECT_EQ(timer, QVector<bool>{true}) << "each check tries the database again";
   EXPECT_EQ(messages->texts, QStringList{QString::fromUtf8("Datenbank Benachrichtigung.mdb kann nicht geöffnet werden\r"
                                                            "Prüfen Sie Pfad und Berechtigungen!")});
   EXPECT_FALSE(DM->ConnectionBenachrichtigung.isOpen());

@@ -15,6 +15,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "platform/FolderPicker.h"
 #include "platform/MessageBox.h"
@@ -310,6 +311,7 @@ TEST_F(SettingsDialog, OkWithoutChange_SetsNoFlag_ButTestsTheNotificationDatabas
   dlg.OKBtnClick();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_FALSE(dlg.VollbildChanged || dlg.PfadeChanged || dlg.SettingsChanged);
+  ASSERT_TRUE(notifications::waitForBackground());
   EXPECT_FALSE(NotificationsAvailable);  // recomputed, as after every OK
 }
 

@@ -16,6 +16,7 @@
 #include "ScreenReport.h"
 #include "SettingsReport.h"
 #include "app/TForm1.h"
+#include "notifications/Background.h"
 #include "platform/CommandLine.h"
 #include "platform/MessageBox.h"
 #include "plan/PlanState.h"
@@ -187,6 +188,9 @@ CheckResult runCheck(const CheckOptions& options) {
   clock.start();
   TForm1 form(nullptr, TForm1::Purpose::Check);
   const qint64 startMs = clock.elapsed();
+  // The start test and first check of the notifications end on their own
+  // thread; the report tells what they found.
+  notifications::waitForBackground();
 
   QJsonObject report;
   report["program"] = QStringLiteral("zova-check");
