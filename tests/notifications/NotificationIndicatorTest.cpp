@@ -168,6 +168,21 @@ TEST_F(NotificationIndicator, DatabaseGoneDuringTheRun_GoesIdleQuietlyAndChecksA
   EXPECT_TRUE(messages->texts.isEmpty());
 }
 
+TEST_F(NotificationIndicator, DatabaseThatComesLate_IsSwitchedOnByTheNextCheck) {
+  TForm1& f = startForm();
+  EXPECT_TRUE(f.TelefonBtn->isHidden());
+  EXPECT_FALSE(NotificationsAvailable);
+  EXPECT_TRUE(f.Benachrichtigungstimer->isActive()) << "the checks go on trying";
+  EXPECT_EQ(messages->texts.size(), 1);
+  writeNotes({note(1, 2, 60)});
+  f.CheckBenachrichtigungen();
+  settle();
+  EXPECT_TRUE(NotificationsAvailable);
+  EXPECT_FALSE(f.TelefonBtn->isHidden());
+  EXPECT_FALSE(IndicatorIdle);
+  EXPECT_EQ(messages->texts.size(), 1);
+}
+
 TEST_F(NotificationIndicator, TimerTick_RunsTheCheck) {
   writeNotes({note(1, 2, 60)});
   TForm1& f = startForm();
