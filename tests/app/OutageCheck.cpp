@@ -13,6 +13,8 @@
 //   removed  the plan file is gone (from BACKING_DIR)
 //   start    a monitor that ran before on the share starts while it hangs:
 //            the copy kept from that run must be on screen within 3 s
+//   notifications  the plan is local, Benachrichtigungen.mdb lies on the
+//            share, which hangs (see notificationHang)
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,13 +22,16 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <sys/stat.h>
 
 #include "DemoFiles.h"
 #include "WallSettings.h"
 #include "app/TForm1.h"
+#include "notifications/TMyNachrichtDLG.h"
 #include "plan/DataModule.h"
 #include "plan/PlanState.h"
+#include "platform/MessageBox.h"
 
 namespace {
 
@@ -46,11 +51,123 @@ void runEvents(qint64 ms) {
   while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+// The notification share hangs for 40 s from the start, with a check at
+// 10 s and 25 s (as the timer runs them) and a click on the telephone at
+// 5 s; then it answers, the dialog is opened and filled, the share hangs
+// again and a line is ticked off (the tick must be taken back, with a
+// message, at the deadline); then it answers again and refuses the write
+// (the share is read-only), which must be said too. Passes when the plan is
+// on screen no later than 0.5 s after a start without notifications, the
+// window never stands still longer than 0.5 s, and both tick-offs are taken
+// back with a message.
+int notificationHang(const QString& configHome, const QString& mounted, const QString& backing,
+                     const QString& local, const QString& flag) {
+  demo::writeDemo(local, QString(), false, zdt::now());
+  QFile::remove(backing + "/Benachrichtigungen.mdb");
+  QFile::copy(local + "/Benachrichtigungen.mdb", backing + "/Benachrichtigungen.mdb");
+  QStringList messages;
+  msgbox::setHandler([&](const QString&, const QString& text) { messages << text; });
+
+  // How fast the plan comes without notifications.
+  writeWallSettings(configHome, local, kScrollMs / 1000);
+  qint64 withoutMs = -1;
+  {
+    QElapsedTimer clock;
+    clock.start();
+    TForm1 form;
+    form.show();
+    while (!(Plan.AktuellerTag && form.Grid->isVisible()) && clock.elapsed() < 20000) runEvents(5);
+    withoutMs = clock.elapsed();
+    form.close();
+  }
+  DM = std::make_unique<TDM>();
+  Plan = PlanState{};
+
+  writeWallSettings(configHome, local, kScrollMs / 1000, mounted);
+  QFile(flag).open(QIODevice::WriteOnly);
+  QElapsedTimer clock;
+  clock.start();
+  TForm1 form;
+  form.show();
+  qint64 planMs = -1;
+  while (!(Plan.AktuellerTag && form.Grid->isVisible()) && clock.elapsed() < 20000) runEvents(5);
+  planMs = clock.elapsed();
+
+  qint64 last = clock.elapsed(), longestStill = 0, longestAt = 0;
+  QTimer heartbeat;
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    if (now - last > longestStill) {
+      longestStill = now - last;
+      longestAt = now;
+    }
+    last = now;
+  });
+  heartbeat.start(20);
+  const auto at = [&](qint64 ms, std::function<void()> action) {
+    QTimer::singleShot(std::max<qint64>(0, ms - clock.elapsed()), &form, std::move(action));
+  };
+  // Ticks the first open line of the dialog, as a click does; false when
+  // there is none.
+  const auto tickFirstOpen = [] {
+    if (!MyNachrichtDLG) return false;
+    CheckListBox* box = MyNachrichtDLG->Box;
+    for (int i = 0; i < box->lineCount(); ++i)
+      if (box->record(i) && box->lineEnabled(i) && !box->checked(i)) {
+        box->item(i)->setSelected(true);
+        return box->toggleCheck(i);
+      }
+    return false;
+  };
+  int ticked = 0, takenBack = 0;
+  QStringList tickMessages;
+  at(5000, [&] { form.TelefonBtnClick(); });  // blocks in the dialog's own loop until it closes
+  at(10000, [&] { form.BenachrichtigungstimerTimer(); });
+  at(25000, [&] { form.BenachrichtigungstimerTimer(); });
+  at(40000, [&] { QFile::remove(flag); });
+  at(45000, [&] { form.BenachrichtigungstimerTimer(); });
+  at(47000, [&] {
+    if (MyNachrichtDLG) MyNachrichtDLG->reject();
+  });
+  at(48000, [&] { form.TelefonBtnClick(); });
+  at(52000, [&] { QFile(flag).open(QIODevice::WriteOnly); });
+  at(53000, [&] {
+    if (tickFirstOpen()) ++ticked;
+  });
+  at(66000, [&] { QFile::remove(flag); });
+  at(68000, [&] {
+    if (tickFirstOpen()) ++ticked;
+  });
+  at(74000, [&] {
+    if (MyNachrichtDLG) MyNachrichtDLG->reject();
+  });
+  runEvents(76000);
+  heartbeat.stop();
+  const QString failure = QString::fromUtf8("Die Benachrichtigung wurde nicht als erledigt gespeichert!");
+  for (const QString& text : messages)
+    if (text.startsWith(failure)) {
+      ++takenBack;
+      tickMessages << text.section('\r', 1);
+    }
+
+  std::printf("notifications: the share holding Benachrichtigungen.mdb hangs from 0 s to 40 s and 52 s to 66 s\n");
+  std::printf("  plan on screen %lld ms after the start (%lld ms without notifications)\n", planMs, withoutMs);
+  std::printf("  longest stand-still of the window: %lld ms (at %lld ms)\n", longestStill, longestAt);
+  std::printf("  tick-offs: %d, taken back with a message: %d\n", ticked, takenBack);
+  for (const QString& reason : tickMessages) std::printf("    %s\n", qPrintable(reason));
+  for (const QString& text : messages)
+    if (!text.startsWith(failure)) std::printf("  message: %s\n", qPrintable(QString(text).replace('\r', " / ")));
+  const bool ok = planMs <= withoutMs + 500 && longestStill <= 500 && ticked == 2 && takenBack == 2;
+  std::printf("  %s\n", ok ? "ok" : "FAIL");
+  msgbox::setHandler({});
+  return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr, "usage: zova-check-outage hang|fifo|removed|start MOUNTED_DIR BACKING_DIR FLAG_FILE\n");
+    std::fprintf(stderr, "usage: zova-check-outage hang|fifo|removed|start|notifications MOUNTED_DIR BACKING_DIR FLAG_FILE\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -62,6 +179,13 @@ int main(int argc, char** argv) {
   const QString mounted = QDir(argv[2]).absolutePath();
   const QString backing = QDir(argv[3]).absolutePath();
   const QString flag = argv[4];
+  if (mode == "notifications") {
+    QTemporaryDir local;
+    DM = std::make_unique<TDM>();
+    const int result = notificationHang(config.path(), mounted, backing, local.path(), flag);
+    DM.reset();
+    return result;
+  }
   const QString plan = backing + "/Zova-Internet.mdb";
   const bool onShare = mode == "hang" || mode == "start";
   QFile::remove(flag);

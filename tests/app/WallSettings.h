@@ -7,14 +7,20 @@
 #include <QFile>
 #include <QString>
 
-inline void writeWallSettings(const QString& configHome, const QString& datenpfad, int scrollSeconds) {
+// `notifications`: the PfadBenachrichtigungen folder (none when empty), with
+// a grace time of one minute.
+inline void writeWallSettings(const QString& configHome, const QString& datenpfad, int scrollSeconds,
+                              const QString& notifications = QString()) {
   const QString folder = configHome + "/Kelvaro/Zova-Monitor/";
   QDir().mkpath(folder);
   QFile file(folder + "Zova-Monitor.ini");
   file.open(QIODevice::WriteOnly);
-  file.write(QString("[Pfade]\nDatenpfad=%1/\n[Settings]\nAutoScroll=1\nScrollTime=%2\nAnzeigeTage=3\n"
-                     "Width=1280\nHeight=800\n")
+  const QString notificationLine =
+      notifications.isEmpty() ? QString() : QString("PfadBenachrichtigungen=%1/\n").arg(notifications);
+  file.write(QString("[Pfade]\nDatenpfad=%1/\n%3[Settings]\nAutoScroll=1\nScrollTime=%2\nAnzeigeTage=3\n"
+                     "Width=1280\nHeight=800\nKarenzZeit=1\n")
                  .arg(datenpfad)
                  .arg(scrollSeconds)
+                 .arg(notificationLine)
                  .toUtf8());
 }
