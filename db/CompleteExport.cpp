@@ -17,7 +17,11 @@
 #include <QMutex>
 #include <QTemporaryFile>
 #include <QThread>
+#include <QHash>
 #include <cstdio>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <map>
 #include <optional>
@@ -213,6 +217,16 @@ class KnownExports {
     if (it->second.local) return true;
     return ++it->second.polls % kHashEveryNthPoll != 0;
   }
+  // Whether the file lies on a local file system; the mount table is read
+  // only for a file not seen before on its device.
+  bool isLocal(const QString& path, const FileIdentity& identity) {
+    {
+      const QMutexLocker locker(&m_mutex);
+      const auto it = m_known.find(path);
+      if (it != m_known.end() && it->second.identity.device == identity.device) return it->second.local;
+    }
+    return isLocalFile(path);
+  }
   // The file had `hash` and looked as `identity` before and after it was
   // read; `quiet`: it had also been unchanged for the quiet time.
   // The mount table is read again only when the file lies on another device
@@ -242,6 +256,153 @@ KnownExports& knownExports() {
   static KnownExports known;
   return known;
 }
+
+// On a local file system the kernel tells who writes: the folders of the
+// exports are watched (inotify) for writes, closes after writing and files
+// renamed into place, from the first attempt on a file for as long as the
+// worker lives. With that history an export is known complete without the
+// quiet time: renamed into place and not open for writing, at once; written
+// in place, once its writer has closed it and a second read a moment later
+// gives the same content. Without it (the first attempt, a lost event
+// queue, a share or a user-space file system, where other clients' writes
+// are not seen) the quiet time decides.
+class WriteWatch {
+ public:
+  enum class Writer {
+    Unknown,    // no history: the quiet time decides
+    Writing,    // written since its last close after writing
+    Closed,     // closed after its last write, or untouched since watched
+  };
+
+  WriteWatch() : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+  ~WriteWatch() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  WriteWatch(const WriteWatch&) = delete;
+  WriteWatch& operator=(const WriteWatch&) = delete;
+
+  // Watches the file's folder (from now on) and reads what happened since
+  // the last look. The writer is Unknown at the first look at a file.
+  Writer look(const QString& path) {
+    const QMutexLocker locker(&m_mutex);
+    if (m_fd < 0) return Writer::Unknown;
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    if (!m_folders.contains(folder)) {
+      const int wd = ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
+                                         IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE);
+      if (wd < 0) return Writer::Unknown;
+      m_folders.insert(folder, wd);
+      m_byWatch.insert(wd, folder);
+    }
+    drain();
+    File& file = m_files[info.absoluteFilePath()];
+    if (!file.watched) {
+      file = File{};
+      file.watched = true;
+      return Writer::Unknown;
+    }
+    return file.writing ? Writer::Writing : Writer::Closed;
+  }
+  // Events seen for the file so far; a read is whole only when this did not
+  // move while it ran.
+  quint64 generation(const QString& path) {
+    const QMutexLocker locker(&m_mutex);
+    drain();
+    return m_files[QFileInfo(path).absoluteFilePath()].generation;
+  }
+  // True when the file was renamed into place since the last look that
+  // copied it (cleared by copied()).
+  bool renamedIn(const QString& path) {
+    const QMutexLocker locker(&m_mutex);
+    return m_files[QFileInfo(path).absoluteFilePath()].renamedIn;
+  }
+  void copied(const QString& path) {
+    const QMutexLocker locker(&m_mutex);
+    m_files[QFileInfo(path).absoluteFilePath()].renamedIn = false;
+  }
+  // Waits up to `ms` for the writer to close the file; true when it did.
+  bool waitForClose(const QString& path, int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    const QString name = QFileInfo(path).absoluteFilePath();
+    for (;;) {
+      {
+        const QMutexLocker locker(&m_mutex);
+        drain();
+        const File& file = m_files[name];
+        if (!file.watched) return false;
+        if (!file.writing) return true;
+      }
+      const qint64 left = ms - waited.elapsed();
+      if (left <= 0) return false;
+      pollfd ready{m_fd, POLLIN, 0};
+      ::poll(&ready, 1, static_cast<int>(qMin<qint64>(left, 100)));
+    }
+  }
+
+ private:
+  struct File {
+    bool watched = false;    // the history starts at the first look
+    bool writing = false;
+    bool renamedIn = false;
+    quint64 generation = 0;
+  };
+
+  void drain() {
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+      const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+      if (n <= 0) return;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if (event->mask & IN_Q_OVERFLOW) {
+          // Events were lost: every history starts again.
+          m_files.clear();
+          continue;
+        }
+        if (event->mask & IN_IGNORED) {
+          m_folders.remove(m_byWatch.take(event->wd));
+          continue;
+        }
+        if (event->len == 0 || !m_byWatch.contains(event->wd)) continue;
+        const QString name = m_byWatch.value(event->wd) + u'/' + QFile::decodeName(event->name);
+        const auto it = m_files.find(name);
+        if (it == m_files.end() || !it->watched) continue;
+        ++it->generation;
+        if (event->mask & (IN_MODIFY | IN_CREATE)) {
+          it->writing = true;
+          it->renamedIn = false;
+        }
+        if (event->mask & IN_CLOSE_WRITE) it->writing = false;
+        if (event->mask & IN_MOVED_TO) {
+          it->writing = false;
+          it->renamedIn = true;
+        }
+        if (event->mask & IN_DELETE) it->renamedIn = false;
+      }
+    }
+  }
+
+  int m_fd = -1;
+  QMutex m_mutex;
+  QHash<QString, int> m_folders;
+  QHash<int, QString> m_byWatch;
+  QHash<QString, File> m_files;
+};
+
+WriteWatch& writeWatch() {
+  static WriteWatch watch;
+  return watch;
+}
+
+// How long an attempt waits for the writer of a local export to close it
+// before it gives the file up as being written (the keeper tries again).
+constexpr int kWaitForCloseMs = 3000;
+// After the close, the file is read again this much later and must give the
+// same content: a writer that closes and opens again at once is still writing.
+constexpr int kAfterCloseMs = 200;
 
 // The copy being made: a file beside the copy path that replaces it only
 // when published, and is removed otherwise.
@@ -280,8 +441,17 @@ class PendingCopy {
 
 CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByteArray& previousHash) {
   using Kind = CopyResult::Kind;
+  using Writer = WriteWatch::Writer;
   const FileIdentity identity = FileIdentity::of(path);
   if (knownExports().unchanged(path, identity, previousHash)) return result(Kind::Unchanged, {}, previousHash);
+  const bool local = identity.exists && knownExports().isLocal(path, identity);
+  Writer writer = local ? writeWatch().look(path) : Writer::Unknown;
+  if (writer == Writer::Writing) {
+    if (!writeWatch().waitForClose(path, kWaitForCloseMs))
+      return result(Kind::Incomplete, QStringLiteral("Database file %1 is being written (open for writing)").arg(path));
+    writer = Writer::Closed;
+  }
+  const quint64 generation = local ? writeWatch().generation(path) : 0;
   Reading first;
   if (const auto failed = readExport(path, &first)) return *failed;
   if (!first.steady)
@@ -311,18 +481,27 @@ CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByte
     return result(Kind::Incomplete, error.message().replace(copy.path(), path), first.hash);
   }
 
-  const int quiet = quietMs();
-  if (!staysQuiet(path, first.state, quiet))
-    return result(Kind::Incomplete,
-                  QStringLiteral("Database file %1 is being written (it changed within %2 ms)").arg(path).arg(quiet));
-  Reading second;
-  if (const auto failed = readExport(path, &second)) return *failed;
-  if (!second.steady || !(second.state == first.state) || second.hash != first.hash)
-    return result(Kind::Incomplete,
-                  QStringLiteral("Database file %1 is being written (it changed within %2 ms)").arg(path).arg(quiet));
-  if (const auto busy = locked(second.state)) return *busy;
+  // A closed local file that nobody touched while it was read: renamed into
+  // place it is complete now; written in place, once a second read a moment
+  // later gives the same. Otherwise the quiet time.
+  const bool untouched = writer == Writer::Closed && writeWatch().generation(path) == generation;
+  const bool renamed = untouched && writeWatch().renamedIn(path);
+  const int quiet = untouched ? (renamed ? 0 : kAfterCloseMs) : quietMs();
+  if (!renamed) {
+    if (!staysQuiet(path, first.state, quiet))
+      return result(Kind::Incomplete,
+                    QStringLiteral("Database file %1 is being written (it changed within %2 ms)").arg(path).arg(quiet));
+    Reading second;
+    if (const auto failed = readExport(path, &second)) return *failed;
+    if (!second.steady || !(second.state == first.state) || second.hash != first.hash ||
+        (untouched && writeWatch().generation(path) != generation))
+      return result(Kind::Incomplete,
+                    QStringLiteral("Database file %1 is being written (it changed within %2 ms)").arg(path).arg(quiet));
+    if (const auto busy = locked(second.state)) return *busy;
+  }
   if (!copy.publish())
     return result(Kind::Unreachable, QStringLiteral("Cannot replace the copy %1 of %2").arg(copyPath, path));
+  if (local) writeWatch().copied(path);
   if (FileIdentity::of(path) == identity) knownExports().remember(path, identity, first.hash, true);
   return result(Kind::Copied, {}, first.hash);
 }
