@@ -170,7 +170,6 @@ void TForm1::WatchPlanFile() {
   if (!PlanWatcher->files().isEmpty()) PlanWatcher->removePaths(PlanWatcher->files());
   if (!PlanWatcher->directories().isEmpty()) PlanWatcher->removePaths(PlanWatcher->directories());
   disconnect(PlanWatcher, nullptr, this, nullptr);
-  PlanChangeDebounce->stop();
   const QString folder = Settings.Datenpfad.isEmpty() ? QDir::currentPath() : Settings.Datenpfad;
   if (!isLocalFileSystem(folder) || !QFileInfo(folder).isDir()) return;
   // The folder is watched too: an export that writes a new file and renames
@@ -188,7 +187,7 @@ void TForm1::WatchPlanFile() {
     if (now.exists && !PlanWatcher->files().contains(file)) PlanWatcher->addPath(file);
     if (now == *lastSeen) return;
     *lastSeen = now;
-    PlanChangeDebounce->start();
+    RequestPoll(kPollByWatch);
   };
   connect(PlanWatcher, &QFileSystemWatcher::fileChanged, this, changed);
   connect(PlanWatcher, &QFileSystemWatcher::directoryChanged, this, changed);

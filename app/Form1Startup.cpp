@@ -20,9 +20,6 @@ namespace {
 const QColor kDesignHeaderColor(99, 102, 118);
 const QColor kNoticeColor(252, 241, 201);
 const int kStatusPanelWidths[3] = {550, 120, 50};
-// A new export is written and settles before it is read; the copy itself
-// waits for a quiet file, so half a second after the last change is enough.
-constexpr int kPlanChangeDebounceMs = 500;
 // How long the start waits for the plan file before it shows the copy kept
 // from the previous run.
 constexpr int kKeptCopyWaitMs = 2000;
@@ -178,11 +175,6 @@ void TForm1::createControls() {
   CreateNotificationIndicator();
 
   PlanWatcher = new QFileSystemWatcher(this);
-  PlanChangeDebounce = new QTimer(this);
-  PlanChangeDebounce->setSingleShot(true);
-  PlanChangeDebounce->setTimerType(Qt::PreciseTimer);
-  PlanChangeDebounce->setInterval(kPlanChangeDebounceMs);
-  connect(PlanChangeDebounce, &QTimer::timeout, this, [this] { RequestPoll(kPollByWatch); });
 
   qApp->installEventFilter(this);
   m_pointerHider = new PointerHider(this);
@@ -254,15 +246,19 @@ void TForm1::FormCreate() {
     Blinktimer->start();
     updatechecktimer->start();
   }
-  // 25-29. Only this first load waits for the plan file: the first page
-  // needs the days. When the file does not give a complete export within
-  // kKeptCopyWaitMs, the copy kept from the previous run is shown meanwhile;
-  // without one the load waits up to the deadline.
+  // 25-29. A monitor starts from the copy kept from its previous run, at
+  // once, and takes the file's own export when it comes (the redraw follows
+  // only when the shown day changed). Only a start without such a copy waits
+  // for the file: when it does not give a complete export within
+  // kKeptCopyWaitMs, up to the deadline.
   DM->PlanCopy.setSource(TDM::PlanFile());
   DM->PlanCopy.setKeepsCopies(m_purpose == Purpose::Monitor);
-  if (DM->PlanCopy.refreshAndWait(kKeptCopyWaitMs) != db::LocalCopy::State::Current && !DM->PlanCopy.adoptKeptCopy() &&
-      DM->PlanCopy.isRefreshing())
+  if (m_purpose == Purpose::Monitor && DM->PlanCopy.adoptKeptCopy()) {
+    DM->PlanCopy.refresh();
+  } else if (DM->PlanCopy.refreshAndWait(kKeptCopyWaitMs) != db::LocalCopy::State::Current &&
+             !DM->PlanCopy.adoptKeptCopy() && DM->PlanCopy.isRefreshing()) {
     DM->PlanCopy.refreshAndWait();
+  }
   if (m_purpose == Purpose::Monitor)
     connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, &TForm1::PlanCopyRefreshed);
   GetDaten();

@@ -243,11 +243,11 @@ class TForm1 : public AlignPanel {
   int FlashCount = 0;           // flashes so far (tests and diagnostics)
   int TelefonPictureLoads = 0;  // picture files loaded into TelefonBtn so far
 
-  // The plan file watch: a changed Zova-Internet.mdb is polled half a
-  // second after it settles, besides the regular UpdateTimer poll.
+  // The plan file watch: a changed Zova-Internet.mdb is polled at once,
+  // besides the regular UpdateTimer poll; whether the export is complete is
+  // the copy's to tell (a change during a poll brings another poll).
   void WatchPlanFile();
   QFileSystemWatcher* PlanWatcher;
-  QTimer* PlanChangeDebounce;
 
  protected:
   void changeEvent(QEvent* event) override;

@@ -371,12 +371,15 @@ class WriteWatch {
         const auto it = m_files.find(name);
         if (it == m_files.end() || !it->watched) continue;
         ++it->generation;
-        if (event->mask & (IN_MODIFY | IN_CREATE)) {
+        if (event->mask & IN_MODIFY) {
           it->writing = true;
           it->renamedIn = false;
         }
         if (event->mask & IN_CLOSE_WRITE) it->writing = false;
-        if (event->mask & IN_MOVED_TO) {
+        // A name that appears - renamed into place, or linked to a file
+        // written without a name (O_TMPFILE) - is a whole file; one created
+        // to be written brings its writes after it.
+        if (event->mask & (IN_MOVED_TO | IN_CREATE)) {
           it->writing = false;
           it->renamedIn = true;
         }

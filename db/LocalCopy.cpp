@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <cstdio>
+#include <utility>
 
 #include "db/Database.h"
 #include "db/WorkerClient.h"
@@ -106,7 +107,12 @@ void LocalCopy::setSource(const QString& file) {
 }
 
 void LocalCopy::refresh() {
-  if (isRefreshing()) return;
+  // The running attempt may have read the file before the change that asks
+  // for this one: another attempt follows it.
+  if (isRefreshing()) {
+    m_refreshAgain = true;
+    return;
+  }
   if (!beginAttempt()) QTimer::singleShot(0, this, &LocalCopy::refreshed);
 }
 
@@ -181,9 +187,7 @@ bool LocalCopy::adoptKeptCopy() {
   // is then found Unchanged and not copied again.
   m_newestHash = QCryptographicHash::hash(content, QCryptographicHash::Sha256);
   m_adopted = m_newest;
-  m_outage.start();
-  m_outageSince = zdt::now();
-  qCInfo(lcPlan).noquote() << "Starting from the copy of" << m_source << "kept from an earlier run, until the file answers";
+  qCInfo(lcPlan).noquote() << "Starting from the copy of" << m_source << "kept from an earlier run";
   return true;
 }
 
@@ -305,6 +309,8 @@ void LocalCopy::endAttempt(State state, const QString& message, bool announce) {
   else if (state == State::Unreachable)
     qCInfo(lcDb).noquote() << "Copy of" << m_source << "failed:" << message;
   if (announce) emit refreshed();
+  if (std::exchange(m_refreshAgain, false) && state != State::Unreachable && !m_source.isEmpty())
+    QTimer::singleShot(0, this, &LocalCopy::refresh);
 }
 
 void LocalCopy::setOutage(bool on) {

@@ -22,8 +22,8 @@
 // and the keeper tries again by itself, 1 s after the first failure and then
 // twice as long each time, up to kLongestUnreachableRetryMs. Each adopted
 // copy is also kept in the user's cache folder with its source path, so that
-// the next run can start from it while the file does not answer
-// (adoptKeptCopy); the outage then counts from that start.
+// the next run can start from it at once (adoptKeptCopy), before the file has
+// answered; an outage then counts from its first attempt.
 //
 // Typical use on the user-interface thread: at start refreshAndWait() and
 // adopt(); for each poll refresh(), and when refreshed() comes, adopt() and
@@ -86,8 +86,10 @@ class LocalCopy : public QObject {
   void setSource(const QString& file);
   QString source() const { return m_source; }
 
-  // Starts one attempt in the background unless one runs; refreshed() follows
-  // when it has ended (also when it could not even start).
+  // Starts one attempt in the background; refreshed() follows when it has
+  // ended (also when it could not even start). Asked for while one runs, a
+  // new attempt follows that one at once (unless the file was unreachable:
+  // the pauses between retries stay).
   void refresh();
   // One attempt, waiting up to the deadline (for the first load at start).
   // When an attempt runs already, waits for that one instead. Returns the
@@ -110,8 +112,8 @@ class LocalCopy : public QObject {
   QString adoptedFile() const { return m_adopted ? m_adopted->path() : QString(); }
 
   // True while the adopted copy stands in for the file: the file has not
-  // answered since the outage began (or since a start from a kept copy), and
-  // that was less than the outage grace ago.
+  // answered since the outage began, and that was less than the outage
+  // grace ago.
   bool bridgingOutage() const;
   // This PC's moment (zdt::now) at which the outage being bridged began;
   // 0 when none is bridged.
@@ -120,8 +122,9 @@ class LocalCopy : public QObject {
   // default: tools that only look write nothing).
   void setKeepsCopies(bool on) { m_keepsCopies = on; }
   // Adopts the copy kept from an earlier run of the same source, when there
-  // is one and none is adopted yet; it is bridged as an outage that begins
-  // now. True when it was adopted.
+  // is one and none is adopted yet, so that a start shows it at once; the
+  // next attempt decides whether the file answers (an outage then counts
+  // from that attempt). True when it was adopted.
   bool adoptKeptCopy();
 
   // The adopted copy for a read connection to hold while it is open; throws
@@ -167,6 +170,7 @@ class LocalCopy : public QObject {
   double m_outageSince = 0;   // its start on this PC's clock, for the status line
   int m_unreachableRetryMs = kFirstUnreachableRetryMs;
   bool m_keepsCopies = false;
+  bool m_refreshAgain = false;  // refresh() was asked for during an attempt
 };
 
 }  // namespace db

@@ -202,6 +202,11 @@ TEST_F(DbLocalCopy, KeptCopy_StartsTheNextRunOfTheSameSourceOnly) {
   LocalCopy next;
   next.setSource(m_plan);
   ASSERT_TRUE(next.adoptKeptCopy());
+  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45")) << "shown before any attempt";
+  // The file does not answer at the first attempt: an outage from then on.
+  next.refresh();
+  ASSERT_TRUE(waitForRefreshed(next));
+  EXPECT_EQ(next.state(), LocalCopy::State::Unreachable);
   EXPECT_TRUE(next.bridgingOutage());
   EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
   // The file answers with the same export: it is not copied again.
