@@ -393,7 +393,7 @@ void updateThroughJournal(const QString& path, const std::function<void(const QS
     } catch (const db::Error& error) {
       QFile::remove(scratch);
       QString message = error.message();
-      throw db::Error(message.replace(scratch, path));
+      throw db::Error(message.replace(scratch, path), error.kind());
     }
     if (updated.size() != original.size())
       throw db::Error(QStringLiteral("Update of %1 refused: it would change the size of the file").arg(path));
