@@ -582,6 +582,27 @@ TEST_F(DbInterruptedUpdate, KilledAfterEachPageWrite_NextOperationFindsTheFileAs
   EXPECT_GE(killed, 2);  // once before the first page write, once after the only one
 }
 
+TEST_F(DbInterruptedUpdate, PageTornByTheKill_IsWrittenBack) {
+  const QString statement = markDone(QStringLiteral("Raum ''A1'' tauschen"));
+  execute(statement);
+  const QByteArray updated = fileBytes(m_path);
+  const QVector<int> pages = changedPages(m_original, updated);
+  ASSERT_EQ(pages.size(), 1);
+  writeBytes(m_path, m_original);
+  ASSERT_FALSE(executeWithFault(statement, "kill-after-page:1"));
+  // As if the disk had taken only some sectors of the page: every other one as before.
+  QByteArray torn = updated;
+  const qsizetype page = qsizetype(pages[0]) * 4096;
+  for (qsizetype at = page; at < page + 4096; at += 1024) torn.replace(at, 512, m_original.mid(at, 512));
+  ASSERT_NE(torn, updated);
+  ASSERT_NE(torn, m_original);
+  writeBytes(m_path, torn);
+  EXPECT_EQ(row(17)->asInteger("Status"), 2);
+  m_connection.close();
+  EXPECT_EQ(fileBytes(m_path), m_original);
+  EXPECT_FALSE(journalLeft());
+}
+
 TEST_F(DbInterruptedUpdate, FileUnreachableAfterTheKill_IsRestoredWhenItIsBack) {
   const QString statement = markDone(QString());
   ASSERT_FALSE(executeWithFault(statement, "kill-after-page:1"));
