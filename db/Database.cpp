@@ -25,12 +25,13 @@ namespace {
 
 // Runs a worker operation; messages name the database file, not its copy.
 protocol::Reply runOn(worker::Operation operation, const QString& workFile, const QString& dataSource,
-                      const QString& statement = QString(), const protocol::ExpectedValues& expected = {}) {
+                      const QString& statement = QString(), const protocol::ExpectedValues& expected = {},
+                      const std::optional<QStringList>& changedColumns = std::nullopt) {
   try {
-    return worker::run(operation, workFile, statement, expected);
+    return worker::run(operation, workFile, statement, expected, changedColumns);
   } catch (const db::Error& error) {
     QString message = error.message();
-    throw db::Error(message.replace(workFile, dataSource));
+    throw db::Error(message.replace(workFile, dataSource), error.kind());
   }
 }
 
@@ -249,6 +250,7 @@ struct Command::Private {
   Connection* connection = nullptr;
   QString text;
   ExpectedValues expected;
+  std::optional<QStringList> changedColumns;
 };
 
 Command::Command(Connection& connection) : d(std::make_unique<Private>()) { d->connection = &connection; }
@@ -261,6 +263,9 @@ QString Command::text() const { return d->text; }
 
 void Command::setExpectedValues(const ExpectedValues& values) { d->expected = values; }
 
+void Command::setChangedColumns(const QStringList& columns) { d->changedColumns = columns; }
+
+void Command::clearChangedColumns() { d->changedColumns.reset(); }
 
 void Command::execute() {
   Connection& connection = *d->connection;
@@ -271,10 +276,11 @@ void Command::execute() {
     if (!connection.isOpen()) connection.open();
     if (connection.d->settings.readOnly)
       throw db::Error(QStringLiteral("The connection to %1 is read-only (Mode=Read)").arg(connection.dataSource()));
-    runOn(worker::Operation::Execute, connection.d->workFile(), connection.dataSource(), d->text, d->expected);
+    runOn(worker::Operation::Execute, connection.d->workFile(), connection.dataSource(), d->text, d->expected,
+          d->changedColumns);
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Update failed:" << error.message();
-    if (error.message().startsWith(kRowChangedMessage)) throw RowChangedError(error.message());
+    if (error.kind() == Error::Kind::RowChanged) throw RowChangedError(error.message());
     throw;
   }
 }

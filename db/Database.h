@@ -29,8 +29,20 @@ namespace db {
 
 class Error : public std::runtime_error {
  public:
-  explicit Error(const QString& message) : std::runtime_error(message.toStdString()) {}
+  // Why an operation failed, as far as a caller may act on it: the row
+  // changed or is gone since it was read (RowChangedError), the file or its
+  // folder takes no writes, the disk or quota is full, the file, the share or
+  // the worker gave no answer in time (the deadline, a lock another program
+  // holds), anything else.
+  enum class Kind { Other, RowChanged, ReadOnly, NoSpace, NoAnswer };
+
+  explicit Error(const QString& message, Kind kind = Kind::Other)
+      : std::runtime_error(message.toStdString()), m_kind(kind) {}
   QString message() const { return QString::fromStdString(what()); }
+  Kind kind() const { return m_kind; }
+
+ private:
+  Kind m_kind;
 };
 
 // The longest one open, query or update may take, in milliseconds.
@@ -125,10 +137,20 @@ class Command {
   // (column and value as read, db/UpdateGuard.h); empty: no such check. They
   // stay set until replaced.
   void setExpectedValues(const QVector<QPair<QString, Field>>& values);
+  // The columns whose values the caller changed since it read the row (any
+  // letter case). Given together with expected values, the update is carried
+  // out on the row as it is in the file at that moment: each of these
+  // columns must still hold the value read (or already the new one), the
+  // other columns are neither compared nor written whatever the statement
+  // assigns them, and only these columns are written. An empty list writes
+  // nothing and only checks that the row is still there. They stay set until
+  // replaced or cleared; cleared, the statement is carried out as it stands.
+  void setChangedColumns(const QStringList& columns);
+  void clearChangedColumns();
   // Runs a statement that returns no rows; throws db::Error on any failure,
   // including an update that did not reach the file exactly as asked, and
   // db::RowChangedError when the row no longer holds the expected values
-  // (nothing is written then).
+  // (nothing is written then). The error's kind says why it failed.
   void execute();
 
  private:

@@ -3,6 +3,7 @@
 #include "db/MdbUpdate.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -236,23 +237,32 @@ int existingColumn(const QVector<ColumnInfo>& columns, const QString& name, cons
   return index;
 }
 
-// Refuses the update (kRowChangedMessage) when the row no longer holds the
-// values it was read with; a NULL equals the value it reads as.
+// Refuses the update (RowChangedError) when the row no longer holds the
+// values it was read with; a NULL equals the value it reads as. With the
+// caller's changed columns (`changed`, column indexes), only those are
+// compared, and one that already holds its new value (`assigned`) passes.
 void checkExpected(const QString& tableName, const sql::UpdateStatement& update, const QVector<ColumnInfo>& columns,
-                   const ResultRow& row, const ExpectedValues& expected) {
+                   const ResultRow& row, const ExpectedValues& expected, const std::optional<QVector<int>>& changed,
+                   const QVector<std::pair<int, Field>>& assigned) {
   for (const auto& [name, value] : expected) {
     const int index = existingColumn(columns, name, tableName);
-    if (!sameValue(row[index], value))
-      throw db::Error(QStringLiteral("%1: %2 row %3=%4, column %5 holds %6 instead of %7")
-                          .arg(kRowChangedMessage, tableName, update.keyColumn)
-                          .arg(update.keyValue)
-                          .arg(columns[index].name, describe(row[index]), describe(value)));
+    if (changed && !changed->contains(index)) continue;
+    if (sameValue(row[index], value)) continue;
+    if (changed && std::any_of(assigned.cbegin(), assigned.cend(), [&](const std::pair<int, Field>& a) {
+          return a.first == index && sameValue(row[index], a.second);
+        }))
+      continue;
+    throw RowChangedError(QStringLiteral("%1: %2 row %3=%4, column %5 holds %6 instead of %7")
+                              .arg(kRowChangedMessage, tableName, update.keyColumn)
+                              .arg(update.keyValue)
+                              .arg(columns[index].name, describe(row[index]), describe(value)));
   }
 }
 
 // The update on the file at `path` in place: the scratch copy, which the
 // caller throws away when this throws db::Error.
-void updateInPlace(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected) {
+void updateInPlace(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected,
+                   const std::optional<QStringList>& changedColumns) {
   QVector<ScannedRow> before;
   QVector<Change> changes;
   QVector<ColumnInfo> columns;
@@ -269,10 +279,17 @@ void updateInPlace(const QString& path, const sql::UpdateStatement& update, cons
 
     const int key = existingColumn(columns, update.keyColumn, tableName);
 
+    // The caller's changed columns; the statement's other assignments are left out.
+    std::optional<QVector<int>> changed;
+    if (changedColumns) {
+      changed.emplace();
+      for (const QString& name : *changedColumns) changed->append(existingColumn(columns, name, tableName));
+    }
     QVector<std::pair<int, Field>> assigned;
     for (const sql::Assignment& assignment : update.assignments) {
       const int index = existingColumn(columns, assignment.column, tableName);
-      assigned.append({index, assignedValue(columns[index], assignment.value)});
+      const Field value = assignedValue(columns[index], assignment.value);
+      if (!changed || changed->contains(index)) assigned.append({index, value});
     }
 
     before = scanAll(table);
@@ -285,12 +302,12 @@ void updateInPlace(const QString& path, const sql::UpdateStatement& update, cons
       }
     }
     if (target < 0 && !expected.isEmpty())
-      throw db::Error(QStringLiteral("%1: %2 has no row with %3=%4 any more")
+      throw RowChangedError(QStringLiteral("%1: %2 has no row with %3=%4 any more")
                           .arg(kRowChangedMessage, tableName, update.keyColumn)
                           .arg(update.keyValue));
     if (target < 0)
       throw db::Error(QStringLiteral("Table %1 has no row with %2=%3").arg(tableName, update.keyColumn).arg(update.keyValue));
-    checkExpected(tableName, update, columns, before[target].values, expected);
+    checkExpected(tableName, update, columns, before[target].values, expected, changed, assigned);
 
     for (const auto& [index, value] : assigned) {
       const Field& current = before[target].values[index];
@@ -381,8 +398,11 @@ void updateInPlace(const QString& path, const sql::UpdateStatement& update, cons
 
 }  // namespace
 
-void executeUpdate(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected) {
-  updateThroughJournal(path, [&](const QString& scratchPath) { updateInPlace(scratchPath, update, expected); });
+void executeUpdate(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected,
+                   const std::optional<QStringList>& changedColumns) {
+  updateThroughJournal(path, [&](const QString& scratchPath) {
+    updateInPlace(scratchPath, update, expected, changedColumns);
+  });
 }
 
 }  // namespace db::engine

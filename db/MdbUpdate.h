@@ -19,11 +19,22 @@
 //
 // With expected values (UpdateGuard.h), the row is read by its key just
 // before the update and compared with them; when any differs, or the row is
-// gone, nothing is written and the update fails with a message starting
-// with kRowChangedMessage.
+// gone, nothing is written and the update fails with db::RowChangedError.
+//
+// With the caller's changed columns as well, the update is carried out on
+// the row as the file holds it under the writers' lock (PageJournal.h): each
+// changed column must hold its expected value or already its new one
+// (RowChangedError otherwise, e.g. a notification the issuer cancelled
+// while it is being ticked off); the other columns are neither compared nor
+// written, whatever the statement assigns them, so they keep their stored
+// bytes - a time with a fraction of a second stays as it is - and an update
+// another writer made to them first stays; only changed columns whose value
+// differs are written, and nothing to write is success.
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 #include "db/SqlParser.h"
 #include "db/UpdateGuard.h"
@@ -31,6 +42,7 @@
 namespace db::engine {
 
 // Throws db::Error on any failure; the file is then as it was.
-void executeUpdate(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected = {});
+void executeUpdate(const QString& path, const sql::UpdateStatement& update, const ExpectedValues& expected = {},
+                   const std::optional<QStringList>& changedColumns = std::nullopt);
 
 }  // namespace db::engine

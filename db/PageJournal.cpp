@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QVector>
@@ -20,21 +21,30 @@
 #include "db/Database.h"
 #include "db/JetFile.h"
 #include "platform/Folders.h"
+#include "platform/Logging.h"
 
 namespace db::engine {
 
 namespace {
 
-const QByteArray kJournalMagic("ZOVAJNL1");
+// Journals of this version hold each page's bytes before and after the
+// update; those of the first held only the bytes before.
+const QByteArray kJournalMagic("ZOVAJNL2");
+const QByteArray kJournalMagicBeforeOnly("ZOVAJNL1");
 constexpr auto kStreamVersion = QDataStream::Qt_6_0;
 constexpr int kHashBytes = 32;  // SHA-256 of everything before it
 // Runs of read - change - write when another program changes the file meanwhile.
 constexpr int kAttempts = 3;
+// The unit a disk writes at once: a page cut short by a crash is a mix of
+// whole sectors written and not written.
+constexpr int kSectorBytes = 512;
+// How long an update waits for the lock on the shared file.
+constexpr int kLockWaitMs = 3000;
 
 // ------------------------------------------------------------------ faults
 
 struct Fault {
-  enum class Kind { None, KillAfterPage, FailPage, FailJournal, ShrinkBeforePage };
+  enum class Kind { None, KillAfterPage, FailPage, FailJournal, ShrinkBeforePage, ReadOnlyFile, SlowPages };
   Kind kind = Kind::None;
   int page = 0;
 };
@@ -43,6 +53,7 @@ Fault faultFromEnvironment() {
   const QString text = qEnvironmentVariable("ZOVA_DB_WORKER_FAULT");
   if (text.isEmpty()) return {};
   if (text == QLatin1String("fail-journal")) return {Fault::Kind::FailJournal, 0};
+  if (text == QLatin1String("read-only-file")) return {Fault::Kind::ReadOnlyFile, 0};
   const QString name = text.section(u':', 0, 0);
   bool ok = false;
   const int page = text.section(u':', 1).toInt(&ok);
@@ -50,6 +61,7 @@ Fault faultFromEnvironment() {
   if (name == QLatin1String("kill-after-page")) return {Fault::Kind::KillAfterPage, page};
   if (name == QLatin1String("fail-page") && page > 0) return {Fault::Kind::FailPage, page};
   if (name == QLatin1String("shrink-before-page") && page > 0) return {Fault::Kind::ShrinkBeforePage, page};
+  if (name == QLatin1String("slow-pages") && page > 0) return {Fault::Kind::SlowPages, page};
   return {};
 }
 
@@ -60,6 +72,19 @@ void killIfDue(const Fault& fault, int pagesWritten) {
 // ----------------------------------------------------------- file helpers
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// What a failed system call means for the caller.
+db::Error::Kind kindOf(int error) {
+  switch (error) {
+    case EROFS:
+    case EACCES:
+    case EPERM: return db::Error::Kind::ReadOnly;
+    case ENOSPC:
+    case EDQUOT: return db::Error::Kind::NoSpace;
+    case ETIMEDOUT: return db::Error::Kind::NoAnswer;
+    default: return db::Error::Kind::Other;
+  }
+}
 
 // Closes the descriptor when it goes out of scope.
 class Descriptor {
@@ -149,6 +174,81 @@ class FolderLock {
   int m_fd = -1;
 };
 
+// Holds the write lock on the shared file itself, which every writer of
+// ours takes, whatever its journal folder, around reading the file, the
+// journal, the page writes and their flush; open for reading and writing
+// through the descriptor every access under the lock uses.
+//
+// The lock is an exclusive fcntl lock on the byte range in which Jet places
+// its page write locks (0x20000000 + 256 * page, "extended byte range locks"
+// beyond the end of the file, which lock no data; Jet 3.x's convention, as
+// its locking white paper describes it): all of it, so it conflicts with our
+// other writers on every machine and with any Jet 3.x write lock on any page
+// that the server carries to us. A CIFS mount (unless mounted with nobrl)
+// carries fcntl locks to the server as SMB byte-range locks, where they
+// conflict with those of the other clients. What it does not do: keep out
+// a writer that takes no lock (an fcntl lock is advisory among POSIX
+// processes; a CIFS mount with nobrl keeps it local), or the issuing
+// program's Jet 4 engine, whose write locks lie elsewhere and which also
+// relies on its .ldb file and on pages it has cached; those writes are
+// caught only by comparing the file with what the update started from.
+//
+// An open file description lock (F_OFD_SETLK) belongs to this descriptor
+// alone; where the kernel or file system refuses those, the classic
+// process-wide lock is taken, which is as good here because nothing in the
+// worker opens or closes the file while the lock is held.
+class SharedFileLock {
+ public:
+  SharedFileLock(const QString& path, const Fault& fault) {
+    m_fd = fault.kind == Fault::Kind::ReadOnlyFile ? -1 : ::open(QFile::encodeName(path).constData(), O_RDWR);
+    const int openError = fault.kind == Fault::Kind::ReadOnlyFile ? EROFS : errno;
+    if (m_fd < 0)
+      throw db::Error(QStringLiteral("Database file %1 cannot be written: %2").arg(path, systemError(openError)),
+                      kindOf(openError));
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = kJetWriteLockStart;
+    range.l_len = kJetWriteLockLength;
+    int command = F_OFD_SETLK;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+      if (::fcntl(m_fd, command, &range) == 0) return;
+      const int error = errno;
+      if (error == EINVAL && command == F_OFD_SETLK) {
+        command = F_SETLK;
+        continue;
+      }
+      if (error != EINTR && error != EAGAIN && error != EACCES) {
+        ::close(m_fd);
+        throw db::Error(QStringLiteral("Database file %1 cannot be locked for writing: %2").arg(path, systemError(error)),
+                        error == ENOLCK ? db::Error::Kind::Other : kindOf(error));
+      }
+      if (waited.elapsed() >= kLockWaitMs) {
+        ::close(m_fd);
+        throw db::Error(QStringLiteral("Database file %1 is held by another program (its write lock was not free "
+                                       "within %2 s)")
+                            .arg(path)
+                            .arg(kLockWaitMs / 1000),
+                        db::Error::Kind::NoAnswer);
+      }
+      ::usleep(5000);
+    }
+  }
+  ~SharedFileLock() { ::close(m_fd); }  // closing releases the lock
+  SharedFileLock(const SharedFileLock&) = delete;
+  SharedFileLock& operator=(const SharedFileLock&) = delete;
+  int fd() const { return m_fd; }
+
+  // The range Jet's page write locks use (see above).
+  static constexpr off_t kJetWriteLockStart = 0x20000000;
+  static constexpr off_t kJetWriteLockLength = 0x10000000;
+
+ private:
+  int m_fd = -1;
+};
+
 // --------------------------------------------------------------- journal
 
 struct Journal {
@@ -156,6 +256,7 @@ struct Journal {
   qint64 fileSize = 0;
   QVector<qint64> offsets;
   QVector<QByteArray> pages;  // original bytes, one per offset
+  QVector<QByteArray> after;  // the bytes the update writes, one per offset (empty in a first-version journal)
 };
 
 QByteArray encodeJournal(const Journal& journal) {
@@ -164,13 +265,15 @@ QByteArray encodeJournal(const Journal& journal) {
   out.setVersion(kStreamVersion);
   out.writeRawData(kJournalMagic.constData(), kJournalMagic.size());
   out << journal.path << journal.fileSize << static_cast<quint32>(journal.offsets.size());
-  for (int i = 0; i < journal.offsets.size(); ++i) out << journal.offsets[i] << journal.pages[i];
+  for (int i = 0; i < journal.offsets.size(); ++i) out << journal.offsets[i] << journal.pages[i] << journal.after[i];
   return bytes + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
 // Null for a journal that is not complete and intact.
 std::optional<Journal> decodeJournal(const QByteArray& bytes) {
-  if (bytes.size() < kJournalMagic.size() + kHashBytes || !bytes.startsWith(kJournalMagic)) return std::nullopt;
+  const bool withAfter = bytes.startsWith(kJournalMagic);
+  if (bytes.size() < kJournalMagic.size() + kHashBytes || !(withAfter || bytes.startsWith(kJournalMagicBeforeOnly)))
+    return std::nullopt;
   const QByteArray body = bytes.left(bytes.size() - kHashBytes);
   if (QCryptographicHash::hash(body, QCryptographicHash::Sha256) != bytes.right(kHashBytes)) return std::nullopt;
   QDataStream in(body);
@@ -182,11 +285,15 @@ std::optional<Journal> decodeJournal(const QByteArray& bytes) {
   if (in.status() != QDataStream::Ok || count > static_cast<quint32>(body.size())) return std::nullopt;
   for (quint32 i = 0; i < count; ++i) {
     qint64 offset = 0;
-    QByteArray page;
+    QByteArray page, after;
     in >> offset >> page;
-    if (in.status() != QDataStream::Ok || offset < 0 || offset + page.size() > journal.fileSize) return std::nullopt;
+    if (withAfter) in >> after;
+    if (in.status() != QDataStream::Ok || offset < 0 || offset + page.size() > journal.fileSize ||
+        (withAfter && after.size() != page.size()))
+      return std::nullopt;
     journal.offsets.append(offset);
     journal.pages.append(page);
+    if (withAfter) journal.after.append(after);
   }
   if (!in.atEnd()) return std::nullopt;
   return journal;
@@ -214,7 +321,8 @@ void writeJournal(const QString& journalFile, const Journal& journal, const Faul
   }
   if (!ok) {
     QFile::remove(temporary);
-    throw db::Error(QStringLiteral("The journal %1 cannot be written: %2").arg(journalFile, systemError(error)));
+    throw db::Error(QStringLiteral("The journal %1 cannot be written: %2").arg(journalFile, systemError(error)),
+                    kindOf(error));
   }
   if (!syncFolder(journalFolder()))
     throw db::Error(QStringLiteral("The journal folder %1 cannot be flushed").arg(journalFolder()));
@@ -225,8 +333,27 @@ void removeJournal(const QString& journalFile) {
   syncFolder(journalFolder());
 }
 
-// Recovery with the folder lock held.
-void recoverLocked(const QString& path) {
+// True when `now` is what a write of `after` over `before` can have left:
+// each sector as it was before or as it was to be. Anything else on the
+// page was written by someone else since.
+bool beforeOrAfterBySector(const QByteArray& now, const QByteArray& before, const QByteArray& after) {
+  if (now.size() != before.size() || after.size() != before.size()) return false;
+  for (qsizetype at = 0; at < now.size(); at += kSectorBytes) {
+    const qsizetype n = qMin<qsizetype>(kSectorBytes, now.size() - at);
+    if (std::memcmp(now.constData() + at, before.constData() + at, n) != 0 &&
+        std::memcmp(now.constData() + at, after.constData() + at, n) != 0)
+      return false;
+  }
+  return true;
+}
+
+// Recovery with the folder lock and the file's lock (`fd`) held. A page is
+// written back only while it holds what this writer's update left there (the
+// after-image, or a mix of before and after sectors); a page another writer
+// has changed since keeps that writer's content, and the journal is dropped.
+// A journal of the first version, without after-images, is played back as
+// it stands.
+void recoverLocked(const QString& path, int fd) {
   const QString journalFile = journalFileFor(path);
   QFile::remove(journalFile + QStringLiteral(".tmp"));  // never in force: no page was written after it
   if (!QFileInfo::exists(journalFile)) return;
@@ -241,22 +368,31 @@ void recoverLocked(const QString& path) {
     removeJournal(journalFile);
     return;
   }
-  const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDWR));
-  if (fd.get() < 0)
-    throw db::Error(QStringLiteral("An interrupted update of %1 cannot be undone yet: %2").arg(path, systemError(errno)));
-  if (sizeOf(fd.get()) != journal->fileSize) {
+  if (sizeOf(fd) != journal->fileSize) {
     // Another program has replaced the file since; its content is not ours to undo.
     removeJournal(journalFile);
     return;
   }
+  auto cannotUndo = [&](int error) {
+    return db::Error(QStringLiteral("An interrupted update of %1 cannot be undone yet: %2").arg(path, systemError(error)),
+                     kindOf(error));
+  };
+  int leftAlone = 0;
   for (int i = 0; i < journal->offsets.size(); ++i) {
     const QByteArray& page = journal->pages[i];
-    if (readAt(fd.get(), journal->offsets[i], page.size()) == page) continue;
-    if (!writeAt(fd.get(), journal->offsets[i], page.constData(), page.size()))
-      throw db::Error(QStringLiteral("An interrupted update of %1 cannot be undone yet: %2").arg(path, systemError(errno)));
+    const QByteArray now = readAt(fd, journal->offsets[i], page.size());
+    if (now.isNull()) throw cannotUndo(errno);
+    if (now == page) continue;
+    if (!journal->after.isEmpty() && !beforeOrAfterBySector(now, page, journal->after[i])) {
+      ++leftAlone;
+      continue;
+    }
+    if (!writeAt(fd, journal->offsets[i], page.constData(), page.size())) throw cannotUndo(errno);
   }
-  if (::fsync(fd.get()) != 0)
-    throw db::Error(QStringLiteral("An interrupted update of %1 cannot be undone yet: %2").arg(path, systemError(errno)));
+  if (::fsync(fd) != 0) throw cannotUndo(errno);
+  if (leftAlone > 0)
+    qCWarning(lcDb).noquote() << "Interrupted update of" << path << "undone except for" << leftAlone
+                              << "page(s) another writer has changed since; their content is kept and the journal dropped";
   removeJournal(journalFile);
 }
 
@@ -271,7 +407,7 @@ struct ChangedMeanwhile : db::Error {
 // halfway (`failed`, or -1). A page someone else wrote since is theirs and
 // stays; nothing is written past the end of the file. False when a write
 // fails (the journal must then stay for the next operation).
-bool undoPages(int fd, const Journal& journal, const QVector<QByteArray>& newPages, int started, int failed) {
+bool undoPages(int fd, const Journal& journal, int started, int failed) {
   bool ok = true;
   const qint64 size = sizeOf(fd);
   for (int i = 0; i < started; ++i) {
@@ -279,72 +415,74 @@ bool undoPages(int fd, const Journal& journal, const QVector<QByteArray>& newPag
     const QByteArray& original = journal.pages[i];
     if (offset + original.size() > size) continue;
     const QByteArray now = readAt(fd, offset, original.size());
-    if (now == original || (i != failed && now != newPages[i])) continue;
+    if (now == original || (i != failed && now != journal.after[i])) continue;
     ok = writeAt(fd, offset, original.constData(), original.size()) && ok;
   }
   return ::fsync(fd) == 0 && ok;
 }
 
-// The page write with the folder lock held.
-void writePagesLocked(const QString& path, const QByteArray& original, const QByteArray& updated, int pageSize) {
+// The page write with the folder lock and the file's lock (`fd`) held.
+void writePagesLocked(const QString& path, int fd, const QByteArray& original, const QByteArray& updated,
+                      int pageSize) {
   assert(original.size() == updated.size() && pageSize > 0);
   Journal journal;
   journal.path = fileKey(path);
   journal.fileSize = original.size();
-  QVector<QByteArray> newPages;
   for (qint64 offset = 0; offset < original.size(); offset += pageSize) {
     const QByteArray before = original.mid(offset, pageSize);
     const QByteArray after = updated.mid(offset, pageSize);
     if (before == after) continue;
     journal.offsets.append(offset);
     journal.pages.append(before);
-    newPages.append(after);
+    journal.after.append(after);
   }
   if (journal.offsets.isEmpty()) return;
 
-  const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDWR));
-  if (fd.get() < 0) throw db::Error(QStringLiteral("Database file %1 cannot be written: %2").arg(path, systemError(errno)));
-  if (sizeOf(fd.get()) != original.size() || readAt(fd.get(), 0, original.size()) != original)
+  if (sizeOf(fd) != original.size() || readAt(fd, 0, original.size()) != original)
     throw ChangedMeanwhile(QStringLiteral("Database file %1 changed while it was being updated").arg(path));
 
   const Fault fault = faultFromEnvironment();
   const QString journalFile = journalFileFor(path);
   writeJournal(journalFile, journal, fault);
   killIfDue(fault, 0);
+  if (fault.kind == Fault::Kind::SlowPages) ::usleep(static_cast<useconds_t>(fault.page) * 1000);
 
   int started = 0;
-  auto fail = [&](const QString& why, int failed = -1) {
-    if (undoPages(fd.get(), journal, newPages, started, failed)) {
+  auto fail = [&](const QString& why, db::Error::Kind kind, int failed = -1) {
+    if (undoPages(fd, journal, started, failed)) {
       removeJournal(journalFile);
-      return db::Error(QStringLiteral("Update of %1 failed and was undone: %2").arg(path, why));
+      return db::Error(QStringLiteral("Update of %1 failed and was undone: %2").arg(path, why), kind);
     }
-    return db::Error(QStringLiteral("Update of %1 failed (%2); it is undone at the next access").arg(path, why));
+    return db::Error(QStringLiteral("Update of %1 failed (%2); it is undone at the next access").arg(path, why), kind);
   };
+  const QVector<QByteArray>& newPages = journal.after;
   for (int i = 0; i < newPages.size(); ++i) {
     if (fault.kind == Fault::Kind::ShrinkBeforePage && fault.page == i + 1 &&
-        ::ftruncate(fd.get(), qMax<qint64>(0, original.size() - pageSize)) != 0)
-      throw fail(systemError(errno));
-    if (sizeOf(fd.get()) != original.size()) throw fail(QStringLiteral("another program changed the file's size"));
+        ::ftruncate(fd, qMax<qint64>(0, original.size() - pageSize)) != 0)
+      throw fail(systemError(errno), kindOf(errno));
+    if (sizeOf(fd) != original.size())
+      throw fail(QStringLiteral("another program changed the file's size"), db::Error::Kind::Other);
     ++started;
     const bool failNow = fault.kind == Fault::Kind::FailPage && fault.page == i + 1;
-    if (failNow || !writeAt(fd.get(), journal.offsets[i], newPages[i].constData(), newPages[i].size()))
-      throw fail(systemError(failNow ? ENOSPC : errno), i);
+    if (failNow || !writeAt(fd, journal.offsets[i], newPages[i].constData(), newPages[i].size())) {
+      const int error = failNow ? ENOSPC : errno;
+      throw fail(systemError(error), kindOf(error), i);
+    }
     killIfDue(fault, i + 1);
   }
-  if (::fsync(fd.get()) != 0) throw fail(systemError(errno));
+  if (::fsync(fd) != 0) throw fail(systemError(errno), kindOf(errno));
   for (int i = 0; i < newPages.size(); ++i)
-    if (readAt(fd.get(), journal.offsets[i], newPages[i].size()) != newPages[i])
-      throw fail(QStringLiteral("a page did not read back as written"));
+    if (readAt(fd, journal.offsets[i], newPages[i].size()) != newPages[i])
+      throw fail(QStringLiteral("a page did not read back as written"), db::Error::Kind::Other);
   removeJournal(journalFile);
 }
 
-QByteArray readWholeFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
-  QByteArray bytes = file.readAll();
-  if (file.error() != QFile::NoError)
-    throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, file.errorString()));
+// The whole file through the locked descriptor.
+QByteArray readWholeFile(const QString& path, int fd) {
+  const qint64 size = sizeOf(fd);
+  const QByteArray bytes = size < 0 ? QByteArray() : readAt(fd, 0, size);
+  if (size < 0 || bytes.isNull() || bytes.size() != size)
+    throw db::Error(QStringLiteral("Database file %1 cannot be read: %2").arg(path, systemError(errno)), kindOf(errno));
   return bytes;
 }
 
@@ -363,42 +501,49 @@ void recoverInterruptedUpdate(const QString& path) {
   const QString journalFile = journalFileFor(path);
   if (!QFileInfo::exists(journalFile) && !QFileInfo::exists(journalFile + QStringLiteral(".tmp"))) return;
   const FolderLock lock;
-  recoverLocked(path);
+  const SharedFileLock fileLock(path, faultFromEnvironment());
+  recoverLocked(path, fileLock.fd());
 }
 
 void writePagesThroughJournal(const QString& path, const QByteArray& original, const QByteArray& updated,
                               int pageSize) {
   const FolderLock lock;
-  recoverLocked(path);
-  writePagesLocked(path, original, updated, pageSize);
+  const SharedFileLock fileLock(path, faultFromEnvironment());
+  recoverLocked(path, fileLock.fd());
+  writePagesLocked(path, fileLock.fd(), original, updated, pageSize);
 }
 
 void updateThroughJournal(const QString& path, const std::function<void(const QString& scratchPath)>& change) {
-  const FolderLock lock;
-  recoverLocked(path);
   const int pageSize = checkJetFile(path) == JetVersion::Jet3 ? 2048 : 4096;
+  const FolderLock lock;
+  const SharedFileLock fileLock(path, faultFromEnvironment());
+  recoverLocked(path, fileLock.fd());
   const QString scratch = fileStem(path) + QStringLiteral(".scratch");
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const QByteArray original = readWholeFile(path);
+    const QByteArray original = readWholeFile(path, fileLock.fd());
     QByteArray updated;
     try {
       QFile copy(scratch);
       if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate) || copy.write(original) != original.size() ||
           !copy.flush())
-        throw db::Error(QStringLiteral("A scratch copy of %1 cannot be written: %2").arg(path, copy.errorString()));
+        throw db::Error(QStringLiteral("A scratch copy of %1 cannot be written: %2").arg(path, copy.errorString()),
+                        copy.error() == QFileDevice::ResourceError ? db::Error::Kind::NoSpace : db::Error::Kind::Other);
       copy.close();
       change(scratch);
-      updated = readWholeFile(scratch);
+      QFile result(scratch);
+      if (!result.open(QIODevice::ReadOnly))
+        throw db::Error(QStringLiteral("The scratch copy of %1 cannot be read: %2").arg(path, result.errorString()));
+      updated = result.readAll();
       QFile::remove(scratch);
     } catch (const db::Error& error) {
       QFile::remove(scratch);
       QString message = error.message();
-      throw db::Error(message.replace(scratch, path));
+      throw db::Error(message.replace(scratch, path), error.kind());
     }
     if (updated.size() != original.size())
       throw db::Error(QStringLiteral("Update of %1 refused: it would change the size of the file").arg(path));
     try {
-      writePagesLocked(path, original, updated, pageSize);
+      writePagesLocked(path, fileLock.fd(), original, updated, pageSize);
       return;
     } catch (const ChangedMeanwhile&) {
       // Run the change again on the file as it is now.

@@ -4,18 +4,28 @@
 // The engine never edits the shared file itself: it runs on a private
 // scratch copy, and only the pages that differ afterwards are carried into
 // the shared file. Before the first of them is written, the original bytes
-// of every such page go into a rollback journal of our own, flushed to disk;
-// the journal is removed once the last page is written and flushed. A worker
-// killed in between (at its deadline, by a signal) leaves the journal
-// behind, and the next worker operation on that file writes the original
-// pages back before it does anything else. A write that fails (disk full), a
-// file that changes its size under the update, or pages that do not read
-// back as written are undone on the spot.
+// of every such page and the bytes it is to receive go into a rollback
+// journal of our own, flushed to disk; the journal is removed once the last
+// page is written and flushed. A worker killed in between (at its deadline,
+// by a signal) leaves the journal behind, and the next worker operation on
+// that file writes the original pages back before it does anything else -
+// but only into pages that still hold what the killed write left there; a
+// page another writer has changed since keeps that writer's content. A
+// write that fails (disk full), a file that changes its size under the
+// update, or pages that do not read back as written are undone on the spot.
+//
+// Every writer of ours, whatever its settings folder, holds a write lock on
+// the shared file itself (an fcntl byte-range lock, which a CIFS mount
+// carries to the server) from reading the file to the flush of its pages,
+// and so does a recovery; an update that cannot have it within a few
+// seconds fails with db::Error::Kind::NoAnswer. What the lock does and does
+// not keep out is described at SharedFileLock in PageJournal.cpp.
 //
 // Journals and scratch copies live in a private folder below the per-user
 // application-data folder, never beside the shared file; one lock on that
-// folder keeps two workers of the same user from interleaving. Used only
-// inside the worker process.
+// folder keeps two workers of the same user from interleaving. Failures of
+// the file system carry their kind (read-only, no space). Used only inside
+// the worker process.
 //
 // For tests, the environment variable ZOVA_DB_WORKER_FAULT injects one fault
 // into a journalled write:
@@ -26,6 +36,11 @@
 //   fail-journal          writing the journal fails as on a full disk
 //   shrink-before-page:K  before the K-th page write the file is cut short
 //                         by one page, as if another program had shrunk it
+//   read-only-file        the file cannot be opened for writing, as on a
+//                         read-only mount (EROFS)
+//   slow-pages:MS         the page writes start MS milliseconds after the
+//                         file was compared with what the update started
+//                         from, as on a slow share
 #pragma once
 
 #include <QByteArray>
@@ -35,7 +50,8 @@
 namespace db::engine {
 
 // When an update of `path` did not finish, writes the original pages back
-// from its journal and removes the journal. No effect without a journal.
+// from its journal where the file still holds what the update left, and
+// removes the journal. No effect without a journal.
 // A journal whose file has since changed its size (replaced by another
 // program) is dropped without writing. Throws db::Error when the file cannot
 // be restored now; the journal is then kept for the next operation.

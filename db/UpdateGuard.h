@@ -24,11 +24,11 @@ using ExpectedValues = protocol::ExpectedValues;
 // or is gone. Nothing was written.
 class RowChangedError : public Error {
  public:
-  using Error::Error;
+  explicit RowChangedError(const QString& message) : Error(message, Kind::RowChanged) {}
 };
 
-// The start of every refusal message, so the caller's side can tell a
-// refusal from other failures after the message crossed the process border.
+// The start of every refusal message (the kind, Error::Kind::RowChanged,
+// crosses the process border in the answer frame).
 extern const QString kRowChangedMessage;
 
 }  // namespace db

@@ -135,7 +135,7 @@ protocol::Reply finish(WorkerProcess& process, Operation operation, const QStrin
                         .arg(describe(operation, file)));
   }
   if (answer != WorkerProcess::Answer::Complete) process.kill();
-  if (!reply.ok) throw db::Error(reply.message);
+  if (!reply.ok) throw db::Error(reply.message, reply.failure);
   return reply;
 }
 
@@ -153,16 +153,17 @@ namespace {
 protocol::Reply runOn(WorkerProcess& process, Operation operation, const protocol::Request& request) {
   send(process, request);
   if (process.waitForAnswer(deadlineMs()) == WorkerProcess::Answer::Pending)
-    throw db::Error(timedOut(process, operation, request.file));
+    throw db::Error(timedOut(process, operation, request.file), db::Error::Kind::NoAnswer);
   return finish(process, operation, request.file);
 }
 
 }  // namespace
 
 protocol::Reply run(Operation operation, const QString& file, const QString& statement,
-                    const protocol::ExpectedValues& expected) {
+                    const protocol::ExpectedValues& expected, const std::optional<QStringList>& changedColumns) {
   protocol::Request frame = request(operation, file, statement);
   frame.expected = expected;
+  frame.changedColumns = changedColumns;
   return runOn(sharedWorker(), operation, frame);
 }
 

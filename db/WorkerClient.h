@@ -31,10 +31,12 @@ enum class Operation { Check, Snapshot, Refresh, Tables, Query, Execute, Allocat
 
 // Runs the operation on the file in the shared worker; returns the worker's
 // successful reply or throws db::Error (the worker's own message when it
-// reported a failure). `expected`: for Execute, the column values the row
-// must still hold.
+// reported a failure, with its kind; Error::Kind::NoAnswer at the deadline).
+// `expected`, `changedColumns`: for Execute, the column values the row must
+// still hold and the columns the caller changed.
 protocol::Reply run(Operation operation, const QString& file, const QString& statement = {},
-                    const protocol::ExpectedValues& expected = {});
+                    const protocol::ExpectedValues& expected = {},
+                    const std::optional<QStringList>& changedColumns = std::nullopt);
 
 // The request frame's fields for an operation.
 protocol::Request request(Operation operation, const QString& file, const QString& argument = {});

@@ -127,7 +127,7 @@ protocol::Reply perform(const protocol::Request& request) {
     const sql::Statement parsed = sql::parseStatement(statement);
     const auto* update = std::get_if<sql::UpdateStatement>(&parsed);
     if (!update) throw db::Error(QStringLiteral("Only UPDATE statements can be executed: %1").arg(statement));
-    executeUpdate(path, *update, request.expected);
+    executeUpdate(path, *update, request.expected, request.changedColumns);
   } else if (operation == QLatin1String("allocate")) {
     allocate(statement);
   } else {
@@ -144,6 +144,7 @@ protocol::Reply answer(const protocol::Request& request) {
   } catch (const db::Error& error) {
     protocol::Reply reply;
     reply.message = error.message();
+    reply.failure = error.kind();
     return reply;
   } catch (const std::bad_alloc&) {
     protocol::Reply reply;

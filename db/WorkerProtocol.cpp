@@ -140,6 +140,7 @@ QByteArray encodeRequest(const Request& request) {
       out << column;
       writeField(out, value);
     }
+    out << request.changedColumns.has_value() << request.changedColumns.value_or(QStringList());
   }
   return frame(kRequestMagic, payload);
 }
@@ -149,7 +150,7 @@ QByteArray encodeReply(const Reply& reply) {
   {
     QDataStream out(&payload, QIODevice::WriteOnly);
     out.setVersion(kStreamVersion);
-    out << reply.ok << reply.message << reply.tableNames;
+    out << reply.ok << reply.message << static_cast<quint8>(reply.failure) << reply.tableNames;
     out << static_cast<quint32>(reply.result.columns.size());
     for (const ColumnInfo& column : reply.result.columns)
       out << column.name << static_cast<quint8>(column.kind) << qint32(column.maxChars) << column.indexed;
@@ -181,6 +182,11 @@ Request decodeRequest(const QByteArray& bytes) {
     if (!readField(in, value)) unreadableRequest(QStringLiteral("bad expected value %1").arg(i + 1));
     request.expected.append({column, value});
   }
+  bool changedGiven = false;
+  QStringList changed;
+  in >> changedGiven;
+  if (!readStringList(in, changed)) unreadableRequest(QStringLiteral("bad changed columns"));
+  if (changedGiven) request.changedColumns = changed;
   if (in.status() != QDataStream::Ok || !in.atEnd()) unreadableRequest(QStringLiteral("trailing bytes"));
   return request;
 }
@@ -191,7 +197,10 @@ Reply decodeReply(const QByteArray& bytes) {
   in.setVersion(kStreamVersion);
   Reply reply;
   quint32 columnCount = 0, rowCount = 0;
-  in >> reply.ok >> reply.message;
+  quint8 failure = 0;
+  in >> reply.ok >> reply.message >> failure;
+  if (failure > static_cast<quint8>(Error::Kind::NoAnswer)) unreadable(QStringLiteral("bad failure kind"));
+  reply.failure = static_cast<Error::Kind>(failure);
   if (!readStringList(in, reply.tableNames)) unreadable(QStringLiteral("bad table names"));
   in >> columnCount;
   // A column takes at least 10 bytes.

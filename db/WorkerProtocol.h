@@ -7,7 +7,8 @@
 // QDataStream). A request names the operation, the file, its argument (the
 // statement, or the path of the copy to write) and, for a refresh, the hash
 // of the copy taken before; for an update, the column values the row must
-// still hold. An answer carries a success flag, the message, table names, for
+// still hold and the columns the caller changed. An answer carries a success
+// flag, the message and the kind of a failure, table names, for
 // a query the columns and rows, and for a copy its outcome and content hash.
 // A frame is accepted only when it is complete and its payload parses to its
 // last byte; anything else (a crash halfway, stray output) is an unreadable
@@ -18,6 +19,7 @@
 #include <QPair>
 #include <QStringList>
 #include <QVector>
+#include <optional>
 
 #include "db/ResultTable.h"
 
@@ -32,6 +34,8 @@ struct Request {
   QString argument;           // the statement, the copy path, or a size in MiB
   QByteArray previousHash;    // "refresh": the hash of the copy taken before, or empty
   ExpectedValues expected;    // "execute": values the row must still hold (empty: no condition)
+  // "execute": the columns the caller changed (db::Command::setChangedColumns), when given.
+  std::optional<QStringList> changedColumns;
 };
 
 // What a copy of a database file came to ("snapshot" and "refresh").
@@ -40,6 +44,7 @@ enum class CopyOutcome : quint8 { None, Copied, Unchanged, Incomplete, Unreachab
 struct Reply {
   bool ok = false;
   QString message;          // the error when !ok; why for an Incomplete or Unreachable copy
+  Error::Kind failure = Error::Kind::Other;  // the error's kind when !ok
   QStringList tableNames;   // the "tables" operation
   ResultTable result;       // the "query" operation
   CopyOutcome copy = CopyOutcome::None;  // the "refresh" operation

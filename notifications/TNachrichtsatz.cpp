@@ -37,6 +37,19 @@ db::ExpectedValues columnsOf(const TNachrichtsatz& r, qint32 status) {
           {QStringLiteral("TAN"), db::integerField(r.TAN)}};
 }
 
+// The columns in which `now` differs from `asRead`, value for value and
+// bit for bit.
+QStringList changedColumns(const db::ExpectedValues& asRead, const db::ExpectedValues& now) {
+  assert(asRead.size() == now.size());
+  QStringList changed;
+  for (int i = 0; i < now.size(); ++i) {
+    const db::Field& a = asRead[i].second;
+    const db::Field& b = now[i].second;
+    if (a.type != b.type || a.value != b.value) changed.append(now[i].first);
+  }
+  return changed;
+}
+
 }  // namespace
 
 bool TNachrichtsatz::ReadFromDataSet(const db::Dataset& dataSet) {
@@ -79,6 +92,7 @@ QString TNachrichtsatz::UpdateStatement() const {
 
 bool TNachrichtsatz::SaveToDB() {
   RowChangedOnSave = false;
+  SaveFailure = db::Error::Kind::Other;
   if (ID == 0) return false;
   assert(DM);
   // Its result does not matter: without a connection the command fails.
@@ -87,17 +101,26 @@ bool TNachrichtsatz::SaveToDB() {
   try {
     DM->ADOBCommand.setText(UpdateStatement());
     DM->ADOBCommand.setExpectedValues(m_asRead);
+    // Only what changed since the read is compared and written, on the row
+    // as the file holds it then; a record never read is written whole.
+    if (m_asRead.isEmpty())
+      DM->ADOBCommand.clearChangedColumns();
+    else
+      DM->ADOBCommand.setChangedColumns(changedColumns(m_asRead, columnsOf(*this, Status)));
     DM->ADOBCommand.execute();
     ok = true;
     m_asRead = columnsOf(*this, Status);
   } catch (const db::RowChangedError& error) {
     RowChangedOnSave = true;
+    SaveFailure = error.kind();
     qCInfo(lcNotifications) << "Notification" << ID << "not written, its row changed since it was read:"
                             << error.message();
   } catch (const db::Error& error) {
+    SaveFailure = error.kind();
     qCInfo(lcNotifications) << "Notification" << ID << "not written:" << error.message();
   }
   DM->ADOBCommand.setExpectedValues({});
+  DM->ADOBCommand.clearChangedColumns();
   DM->ConnectionBenachrichtigung.close();
   return ok;
 }

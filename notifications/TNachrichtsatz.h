@@ -38,12 +38,16 @@ class TNachrichtsatz {
   // convert (the record is then of no use). Only Status's low 8 bits are kept.
   bool ReadFromDataSet(const db::Dataset& dataSet);
 
-  // Writes the whole record back into its row with the system's UPDATE
+  // Writes the record back into its row with the system's UPDATE
   // (UpdateStatement). False, with no message, when ID is 0 or anything fails;
-  // the record keeps its values either way. The write is guarded: when the
-  // row no longer holds the values this record was read with (the issuing
-  // side changed or removed it meanwhile), nothing is written, the result is
-  // false and RowChangedOnSave is set.
+  // the record keeps its values either way. For a record read from the
+  // table, only the columns that differ from the values read are compared
+  // and written, on the row as the file holds it at that moment: the other
+  // columns keep what is stored (to the fraction of a second), also when
+  // another screen or the issuing side wrote them meanwhile. When the row is
+  // gone, or a changed column no longer holds the value read (the issuing
+  // side cancelled the notification meanwhile) and not already the new one,
+  // nothing is written, the result is false and RowChangedOnSave is set.
   bool SaveToDB();
 
   // The UPDATE statement SaveToDB sends for this record.
@@ -51,6 +55,11 @@ class TNachrichtsatz {
 
   // The last SaveToDB was refused because the row had changed since it was read.
   bool RowChangedOnSave = false;
+  // Why the last SaveToDB failed: RowChanged, ReadOnly (the file or share
+  // takes no writes), NoSpace (disk or quota full), NoAnswer (the file, the
+  // share or the database worker did not answer in time, or another program
+  // held the file), Other. Meaningful only after SaveToDB returned false.
+  db::Error::Kind SaveFailure = db::Error::Kind::Other;
 
  private:
   // The fourteen columns as they were read (or last written); empty for a

@@ -72,11 +72,12 @@ bool waitUntilAllReaped() {
   return worker::unreapedWorkers() == 0;
 }
 
-QString errorOf(const char* mode, int deadlineMs = 1500) {
+QString errorOf(const char* mode, int deadlineMs = 1500, db::Error::Kind* kind = nullptr) {
   FakeWorker fake(mode, deadlineMs);
   try {
     worker::run(worker::Operation::Query, QStringLiteral("/x.mdb"), QStringLiteral("SELECT * FROM T"));
   } catch (const db::Error& error) {
+    if (kind) *kind = error.kind();
     return error.message();
   }
   return QString();
@@ -98,12 +99,14 @@ TEST(DbWorkerProtocol, Reply_SurvivesTheRoundTripExactly) {
   }
 }
 
-TEST(DbWorkerProtocol, ErrorReply_CarriesItsMessage) {
+TEST(DbWorkerProtocol, ErrorReply_CarriesItsMessageAndKind) {
   protocol::Reply reply;
-  reply.message = QStringLiteral("Table TDynTextAula does not exist");
+  reply.message = QStringLiteral("Update of /srv/Benachrichtigungen.mdb failed and was undone: No space left on device");
+  reply.failure = db::Error::Kind::NoSpace;
   const protocol::Reply back = protocol::decodeReply(protocol::encodeReply(reply));
   EXPECT_FALSE(back.ok);
   EXPECT_EQ(back.message, reply.message);
+  EXPECT_EQ(back.failure, db::Error::Kind::NoSpace);
 }
 
 TEST(DbWorkerProtocol, TruncatedOrExtendedFrame_IsRefused) {
@@ -117,8 +120,9 @@ TEST(DbWorkerProtocol, HugeCountsInADamagedFrame_AreRefusedBeforeAnyAllocation) 
   protocol::Reply reply;
   reply.tableNames = {QStringLiteral("TStatTextAula")};
   const QByteArray frame = protocol::encodeReply(reply);
-  // The payload: ok (1 byte), a null message (4 bytes), then the count of table names.
-  const int tableCount = protocol::kFrameHeaderBytes + 1 + 4;
+  // The payload: ok (1 byte), a null message (4 bytes), the failure kind (1
+  // byte), then the count of table names.
+  const int tableCount = protocol::kFrameHeaderBytes + 1 + 4 + 1;
   ASSERT_EQ(frame.mid(tableCount, 4), QByteArray("\x00\x00\x00\x01", 4));
   for (const QByteArray& count : {QByteArray("\x7f\xff\xff\xff", 4), QByteArray("\x00\x10\x00\x00", 4)}) {
     QByteArray damaged = frame;
@@ -138,7 +142,13 @@ TEST(DbWorkerProtocol, Request_SurvivesTheRoundTripWithItsExpectedValues) {
   request.argument = QStringLiteral("UPDATE BenachrichtigungsTabelle SET Status='3' WHERE ID=17");
   request.previousHash = QByteArray("\x00\xff", 2);
   request.expected = {{"Status", integerField(2)}, {"Lehrer", textField(QStringLiteral("Mü"))}, {"RueckTime", nullField()}};
+  request.changedColumns = QStringList{QStringLiteral("Status"), QStringLiteral("Bemerkung")};
   const protocol::Request back = protocol::decodeRequest(protocol::encodeRequest(request));
+  EXPECT_EQ(back.changedColumns, request.changedColumns);
+  request.changedColumns = QStringList();
+  EXPECT_EQ(protocol::decodeRequest(protocol::encodeRequest(request)).changedColumns, QStringList());
+  request.changedColumns.reset();
+  EXPECT_FALSE(protocol::decodeRequest(protocol::encodeRequest(request)).changedColumns.has_value());
   EXPECT_EQ(back.operation, request.operation);
   EXPECT_EQ(back.file, request.file);
   EXPECT_EQ(back.argument, request.argument);
@@ -189,8 +199,10 @@ TEST(DbWorkerClient, ValidAnswer_IsReturned) {
 TEST(DbWorkerClient, HangingWorker_IsKilledAtTheDeadline) {
   QElapsedTimer timer;
   timer.start();
-  const QString message = errorOf("hang", 800);
+  db::Error::Kind kind = db::Error::Kind::Other;
+  const QString message = errorOf("hang", 800, &kind);
   EXPECT_TRUE(message.contains(QLatin1String("did not answer within 1 s"))) << message.toStdString();
+  EXPECT_EQ(kind, db::Error::Kind::NoAnswer);
   EXPECT_LT(timer.elapsed(), 800 + 1500);
 }
 
@@ -200,7 +212,9 @@ TEST(DbWorkerClient, HangingWorkerAtTheRealDeadline_SaysTenSeconds) {
 }
 
 TEST(DbWorkerClient, CrashingWorker_IsAnErrorOfTheOperation) {
-  EXPECT_TRUE(errorOf("crash").contains(QLatin1String("crashed")));
+  db::Error::Kind kind = db::Error::Kind::NoAnswer;
+  EXPECT_TRUE(errorOf("crash", 1500, &kind).contains(QLatin1String("crashed")));
+  EXPECT_EQ(kind, db::Error::Kind::Other);
 }
 
 TEST(DbWorkerClient, GarbageTruncatedOrMissingAnswer_IsUnreadable) {

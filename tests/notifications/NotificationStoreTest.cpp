@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cmath>
 
+#include "db/WorkerClient.h"
 #include "jet/JetWriter.h"
 #include "notifications/Notifications.h"
 #include "notifications/TNachrichtListe.h"
@@ -236,7 +238,10 @@ TEST_F(NotificationStore, Save_RemarkWithQuotesAndNullTime_ReadBackByBothReaders
   Note n = note(17, 2, 45);
   n.bemerkung = "Raum 'A1' tauschen";
   n.rueckTime = QVariant();
+  // The issuing program stores times with fractions of a second; the UPDATE carries whole seconds.
+  n.setTime = (std::floor(n.setTime * 86400) + 0.4) / 86400;
   writeNotes({n, note(18, 2, 50)});
+  const QJsonArray readBefore = readerRow(file(), 17);
   const QByteArray otherRow = exportedRow(file(), 18);
   ASSERT_FALSE(otherRow.isEmpty()) << "mdb-export is not available";
   TNachrichtListe list;
@@ -256,6 +261,7 @@ TEST_F(NotificationStore, Save_RemarkWithQuotesAndNullTime_ReadBackByBothReaders
   const QJsonArray read = readerRow(file(), 17);
   if (read.isEmpty()) GTEST_SKIP() << "node or the npm reader is not available";
   EXPECT_EQ(read[1].toInt(), 3);
+  EXPECT_EQ(read[3], readBefore[3]) << "SetTime keeps its fraction of a second";
   EXPECT_TRUE(read[4].isNull());
   EXPECT_EQ(read[10].toString(), "Raum 'A1' tauschen");
 }
@@ -284,8 +290,29 @@ TEST_F(NotificationStore, Save_RowCancelledByTheIssuerSinceTheLoad_WritesNothing
   r.Status = 3;
   EXPECT_FALSE(r.SaveToDB());
   EXPECT_TRUE(r.RowChangedOnSave);
+  EXPECT_EQ(r.SaveFailure, db::Error::Kind::RowChanged);
   EXPECT_EQ(fileBytes(file()), before);
   EXPECT_FALSE(DM->ConnectionBenachrichtigung.isOpen());
+  EXPECT_TRUE(messages->texts.isEmpty());
+}
+
+TEST_F(NotificationStore, Save_FileOnAReadOnlyMount_FailsQuietlyAsReadOnly) {
+  writeNotes({note(17, 2, 45)});
+  TNachrichtListe list;
+  ASSERT_TRUE(list.LoadFromDB(0, true));
+  const QByteArray before = fileBytes(file());
+  // The database worker reads the fault from its environment: start one with it.
+  qputenv("ZOVA_DB_WORKER_FAULT", "read-only-file");
+  db::worker::setWorkerForTesting(QString());
+  TNachrichtsatz& r = *list.Items(0);
+  r.Status = 3;
+  const bool saved = r.SaveToDB();
+  qunsetenv("ZOVA_DB_WORKER_FAULT");
+  db::worker::setWorkerForTesting(QString());
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(r.RowChangedOnSave);
+  EXPECT_EQ(r.SaveFailure, db::Error::Kind::ReadOnly);
+  EXPECT_EQ(fileBytes(file()), before);
   EXPECT_TRUE(messages->texts.isEmpty());
 }
 
