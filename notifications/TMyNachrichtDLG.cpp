@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <memory>
 
+#include "db/Database.h"
 #include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "notifications/TNachrichtListe.h"
@@ -183,10 +184,23 @@ void TMyNachrichtDLG::FinishTickOff(const TNachrichtsatz& written, bool ok, std:
 
 QString TMyNachrichtDLG::TickOffFailure(const TNachrichtsatz& record) {
   QString reason;
-  if (record.RowChangedOnSave)
-    reason = QStringLiteral("Sie wurde inzwischen geändert. Die Liste zeigt sie jetzt, wie sie ist.");
-  else
-    reason = QStringLiteral("Die Datenbank meldet einen Fehler.");
+  switch (record.RowChangedOnSave ? db::Error::Kind::RowChanged : record.SaveFailure) {
+    case db::Error::Kind::RowChanged:
+      reason = QStringLiteral("Sie wurde inzwischen geändert. Die Liste zeigt sie jetzt, wie sie ist.");
+      break;
+    case db::Error::Kind::ReadOnly:
+      reason = QStringLiteral("Die Datenbank Benachrichtigungen.mdb ist schreibgeschützt.");
+      break;
+    case db::Error::Kind::NoSpace:
+      reason = QStringLiteral("Auf dem Laufwerk der Datenbank ist kein Platz mehr frei.");
+      break;
+    case db::Error::Kind::NoAnswer:
+      reason = QStringLiteral("Die Datenbank antwortet nicht.");
+      break;
+    case db::Error::Kind::Other:
+      reason = QStringLiteral("Die Datenbank kann nicht geschrieben werden.");
+      break;
+  }
   return QStringLiteral("Die Benachrichtigung wurde nicht als erledigt gespeichert!") + QChar(u'\r') + reason;
 }
 

@@ -94,20 +94,20 @@ bool TNachrichtsatz::SaveToDB() {
   RowChangedOnSave = false;
   SaveFailure = db::Error::Kind::Other;
   if (ID == 0) return false;
-  assert(DM);
+  TDM& dm = NotificationDM();
   // Its result does not matter: without a connection the command fails.
-  DM->BenachrichtigungVerbindungErstellen();
+  dm.BenachrichtigungVerbindungErstellen();
   bool ok = false;
   try {
-    DM->ADOBCommand.setText(UpdateStatement());
-    DM->ADOBCommand.setExpectedValues(m_asRead);
+    dm.ADOBCommand.setText(UpdateStatement());
+    dm.ADOBCommand.setExpectedValues(m_asRead);
     // Only what changed since the read is compared and written, on the row
     // as the file holds it then; a record never read is written whole.
     if (m_asRead.isEmpty())
-      DM->ADOBCommand.clearChangedColumns();
+      dm.ADOBCommand.clearChangedColumns();
     else
-      DM->ADOBCommand.setChangedColumns(changedColumns(m_asRead, columnsOf(*this, Status)));
-    DM->ADOBCommand.execute();
+      dm.ADOBCommand.setChangedColumns(changedColumns(m_asRead, columnsOf(*this, Status)));
+    dm.ADOBCommand.execute();
     ok = true;
     m_asRead = columnsOf(*this, Status);
   } catch (const db::RowChangedError& error) {
@@ -119,8 +119,8 @@ bool TNachrichtsatz::SaveToDB() {
     SaveFailure = error.kind();
     qCInfo(lcNotifications) << "Notification" << ID << "not written:" << error.message();
   }
-  DM->ADOBCommand.setExpectedValues({});
-  DM->ADOBCommand.clearChangedColumns();
-  DM->ConnectionBenachrichtigung.close();
+  dm.ADOBCommand.setExpectedValues({});
+  dm.ADOBCommand.clearChangedColumns();
+  dm.ConnectionBenachrichtigung.close();
   return ok;
 }

@@ -157,7 +157,10 @@ int notificationHang(const QString& configHome, const QString& mounted, const QS
   for (const QString& reason : tickMessages) std::printf("    %s\n", qPrintable(reason));
   for (const QString& text : messages)
     if (!text.startsWith(failure)) std::printf("  message: %s\n", qPrintable(QString(text).replace('\r', " / ")));
-  const bool ok = planMs <= withoutMs + 500 && longestStill <= 500 && ticked == 2 && takenBack == 2;
+  // First the share does not answer, then it refuses the write.
+  const bool reasonsSaid = tickMessages.size() == 2 && tickMessages[0].contains(QStringLiteral("antwortet nicht")) &&
+                           tickMessages[1].contains(QString::fromUtf8("schreibgeschützt"));
+  const bool ok = planMs <= withoutMs + 500 && longestStill <= 500 && ticked == 2 && takenBack == 2 && reasonsSaid;
   std::printf("  %s\n", ok ? "ok" : "FAIL");
   msgbox::setHandler({});
   return ok ? 0 : 1;

@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QMouseEvent>
 
+#include "db/WorkerClient.h"
+#include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "notifications/TMyNachrichtDLG.h"
 #include "notifications/TNachrichtListe.h"
@@ -253,18 +255,32 @@ TEST_F(NotificationDialog, RowCancelledByTheIssuerSinceTheLoad_NothingWrittenAnd
   EXPECT_EQ(check.CountDue(), 2);
 }
 
-TEST_F(NotificationDialog, WriteFails_TickTakenBackCountKeptAndTheReasonSaid) {
+namespace {
+
+// The notification thread's database worker starts again, and so takes the
+// environment as it is now.
+void restartNotificationWorker() {
+  notifications::runInBackground(QCoreApplication::instance(), [] { db::worker::setWorkerForTesting(QString()); }, {});
+  ASSERT_TRUE(notifications::waitForBackground());
+}
+
+}  // namespace
+
+TEST_F(NotificationDialog, WriteRefused_TickTakenBackCountKeptAndTheReasonSaid) {
   open(weekNotes());
-  ASSERT_TRUE(QFile::remove(file()));
+  qputenv("ZOVA_DB_WORKER_FAULT", "read-only-file");
+  restartNotificationWorker();
   clickTickBox(1);
   settle();
+  qunsetenv("ZOVA_DB_WORKER_FAULT");
+  restartNotificationWorker();
   EXPECT_EQ(marks(), "HoxoHxHxx");
   EXPECT_EQ(dialog->Edit1->text(), " 2 unerledigte Benachrichtigungen");
   EXPECT_EQ(checks, 1);
   ASSERT_EQ(messages->texts.size(), 1);
-  EXPECT_TRUE(messages->texts[0].startsWith(
-      QString::fromUtf8("Die Benachrichtigung wurde nicht als erledigt gespeichert!\r")))
-      << messages->texts[0].toStdString();
+  EXPECT_EQ(messages->texts[0], QString::fromUtf8("Die Benachrichtigung wurde nicht als erledigt gespeichert!\r"
+                                                  "Die Datenbank Benachrichtigungen.mdb ist schreibgeschützt."));
+  EXPECT_EQ(exportedStatus(file(), 1), 2);
 }
 
 TEST_F(NotificationDialog, CloseButton_ClosesAndRunsTheCheck) {
