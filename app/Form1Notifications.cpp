@@ -76,6 +76,12 @@ void TForm1::CheckBenachrichtigungen() {
     qCInfo(lcNotifications) << "Notification check left out: earlier workers still hang on the share";
     return;
   }
+  // Without a folder there is no file to read: the check counts none.
+  if (Settings.PfadBenachrichtigungen.isEmpty()) {
+    TNachrichtListe none;
+    FinishNotificationCheck(none, false);
+    return;
+  }
   m_checkingNotifications = true;
   auto liste = std::make_shared<TNachrichtListe>();
   auto connected = std::make_shared<bool>(false);
