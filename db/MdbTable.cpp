@@ -7,8 +7,11 @@
 #include <QtEndian>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <cstring>
+#include <ctime>
 #include <mdbtools.h>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <tuple>
@@ -16,6 +19,7 @@
 #include "db/Evaluator.h"
 #include "db/JetUsageMap.h"
 #include "db/RowFilter.h"
+#include "platform/Folders.h"
 
 namespace db::engine {
 
@@ -176,8 +180,14 @@ MdbDatabase::MdbDatabase(const QString& path, bool writable) : m_path(path) {
   if (!m_handle) throw db::Error(QStringLiteral("%1 cannot be opened as a Jet database").arg(path));
   MdbHandle* mdb = mdbOf(*this);
   struct stat status {};
-  if (::fstat(fileno(mdb->f->stream), &status) == 0 && status.st_size > 0)
-    m_pageCount = static_cast<quint32>(qMin<quint64>(quint64(status.st_size) / quint64(mdb->fmt->pg_size), 0xffffffffu));
+  if (::fstat(fileno(mdb->f->stream), &status) == 0) {
+    m_stamp = {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
+               qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+               qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
+    if (status.st_size > 0)
+      m_pageCount =
+          static_cast<quint32>(qMin<quint64>(quint64(status.st_size) / quint64(mdb->fmt->pg_size), 0xffffffffu));
+  }
   // Every catalog entry, not only tables, so that their number can be
   // compared with the catalog's definition.
   if (!mdb_read_catalog(mdb, MDB_ANY)) {
@@ -295,25 +305,43 @@ void MdbTable::damagedRow(unsigned int row, const QString& what) const {
 // except that a row it would pass over silently because its offsets or
 // fields do not fit its page is an error here.
 bool MdbTable::advance() {
-  MdbHandle* mdb = mdbOf(m_database);
   m_fields.clear();
   if (!m_table->cur_pg_num) {
     m_table->cur_pg_num = 1;
     m_table->cur_row = 0;
     if (!mdb_read_next_dpg(m_table)) return false;
   }
+  while (!advanceOnPage()) {
+    m_table->cur_row = 0;
+    if (!mdb_read_next_dpg(m_table)) return false;
+  }
+  return true;
+}
+
+bool MdbTable::advanceOnPage() {
+  MdbHandle* mdb = mdbOf(m_database);
+  m_fields.clear();
   for (;;) {
     const unsigned int rows = le16(mdb->pg_buf + mdb->fmt->row_count_offset);
-    if (m_table->cur_row >= rows) {
-      m_table->cur_row = 0;
-      if (!mdb_read_next_dpg(m_table)) return false;
-      continue;
-    }
+    if (m_table->cur_row >= rows) return false;
     if (!rowTableFits(mdb, rows))
       damaged(*this, QStringLiteral("page %1 claims %2 rows").arg(m_table->cur_phys_pg).arg(rows));
     const unsigned int row = m_table->cur_row++;
     if (takeRow(row, rows)) return true;
   }
+}
+
+quint32 MdbTable::currentPage() const { return m_table->cur_phys_pg; }
+
+void MdbTable::moveToPage(quint32 page) {
+  MdbHandle* mdb = mdbOf(m_database);
+  m_fields.clear();
+  if (page == 0 || page >= m_database.pageCount() || mdb_read_pg(mdb, page) != mdb->fmt->pg_size ||
+      mdb->pg_buf[0] != kDataPageType || le32(mdb->pg_buf + kPageOwnerOffset) != m_table->entry->table_pg)
+    damaged(*this, QStringLiteral("page %1 is not one of its data pages").arg(page));
+  m_table->cur_pg_num = 1;
+  m_table->cur_phys_pg = page;
+  m_table->cur_row = 0;
 }
 
 // Cracks row `row` of the page in the buffer into checked field places;
@@ -431,6 +459,142 @@ ResultTable readTable(MdbTable& table) {
   return result;
 }
 
+namespace {
+
+// ------------------------------------------------------- remembered pages
+
+// A file changed less than this before a scan may change again within the
+// same tick of the file system's clock, leaving its stamp as it was.
+constexpr qint64 kSettledMs = 2000;
+// Tests shorten that time through this variable (milliseconds, below
+// kSettledMs; anything else keeps kSettledMs).
+constexpr char kSettledVariable[] = "ZOVA_TEST_SETTLED_MS";
+// Both audiences of the plan and the notification table, with room to spare.
+constexpr int kRememberedTables = 8;
+
+qint64 settledNs() {
+  bool ok = false;
+  const int value = qEnvironmentVariableIntValue(kSettledVariable, &ok);
+  return qint64(ok && value >= 0 && value < kSettledMs ? value : kSettledMs) * 1000000;
+}
+
+// "column op value" of a WHERE whose rows all satisfy it.
+struct KeyComparison {
+  int column = -1;
+  sql::CompareOp op = sql::CompareOp::Equal;
+  double value = 0;
+};
+
+bool isNumericKind(ColumnKind kind) {
+  return kind == ColumnKind::Byte || kind == ColumnKind::Integer || kind == ColumnKind::Long ||
+         kind == ColumnKind::Double || kind == ColumnKind::DateTime;
+}
+
+sql::CompareOp mirrored(sql::CompareOp op) {
+  switch (op) {
+    case sql::CompareOp::Less: return sql::CompareOp::Greater;
+    case sql::CompareOp::Greater: return sql::CompareOp::Less;
+    case sql::CompareOp::LessOrEqual: return sql::CompareOp::GreaterOrEqual;
+    case sql::CompareOp::GreaterOrEqual: return sql::CompareOp::LessOrEqual;
+    case sql::CompareOp::Equal:
+    case sql::CompareOp::NotEqual: break;
+  }
+  return op;
+}
+
+// A comparison of a numeric column with a number or date that every row of
+// the condition's result satisfies: the condition itself, or one side of
+// an AND.
+std::optional<KeyComparison> keyComparison(const sql::Condition& condition, const QVector<ColumnInfo>& columns) {
+  switch (condition.kind) {
+    case sql::Condition::Kind::And: {
+      const auto left = keyComparison(*condition.a, columns);
+      return left ? left : keyComparison(*condition.b, columns);
+    }
+    case sql::Condition::Kind::Or: return std::nullopt;
+    case sql::Condition::Kind::Compare: break;
+  }
+  const bool columnLeft = condition.left.isColumn && !condition.right.isColumn;
+  const bool columnRight = condition.right.isColumn && !condition.left.isColumn;
+  if (!columnLeft && !columnRight) return std::nullopt;
+  const sql::Operand& column = columnLeft ? condition.left : condition.right;
+  const sql::Literal& literal = columnLeft ? condition.right.literal : condition.left.literal;
+  if (literal.kind != sql::Literal::Kind::Number && literal.kind != sql::Literal::Kind::Date) return std::nullopt;
+  const int index = columnIndexIn(columns, column.column);
+  if (index < 0 || !isNumericKind(columns[index].kind)) return std::nullopt;
+  return KeyComparison{index, columnLeft ? condition.op : mirrored(condition.op), literal.number};
+}
+
+// The values of the key column on one data page.
+struct PageRange {
+  quint32 page = 0;
+  double low = 0;
+  double high = 0;
+  bool hasValue = false;   // a row with a value that is not NULL
+  bool unordered = false;  // a NaN: any comparison may hold
+  void add(double value) {
+    if (std::isnan(value)) unordered = true;
+    low = hasValue ? qMin(low, value) : value;
+    high = hasValue ? qMax(high, value) : value;
+    hasValue = true;
+  }
+};
+
+// Whether a row of the page may satisfy the comparison.
+bool mayMeet(const PageRange& range, const KeyComparison& key) {
+  if (!range.hasValue) return false;  // NULL satisfies no comparison
+  if (range.unordered) return true;
+  const double y = key.value;
+  switch (key.op) {
+    case sql::CompareOp::Equal: return range.low <= y && y <= range.high;
+    case sql::CompareOp::NotEqual: return !(range.low == y && range.high == y);
+    case sql::CompareOp::Less: return range.low < y;
+    case sql::CompareOp::Greater: return range.high > y;
+    case sql::CompareOp::LessOrEqual: return range.low <= y;
+    case sql::CompareOp::GreaterOrEqual: return range.high >= y;
+  }
+  return true;
+}
+
+struct RememberedTable {
+  QString path;
+  MdbDatabase::FileStamp stamp;
+  QString table;
+  int column = -1;
+  QVector<PageRange> pages;  // in scan order; pages without rows left out
+};
+
+std::mutex g_rememberedLock;
+QList<RememberedTable> g_remembered;  // the latest first
+
+std::optional<QVector<PageRange>> rememberedPages(const MdbTable& table, int column) {
+  const std::lock_guard<std::mutex> guard(g_rememberedLock);
+  for (const RememberedTable& entry : g_remembered) {
+    if (entry.column == column && entry.table == table.name() && entry.path == table.database().path() &&
+        entry.stamp == table.database().stamp())
+      return entry.pages;
+  }
+  return std::nullopt;
+}
+
+void remember(const MdbTable& table, int column, const QVector<PageRange>& pages) {
+  const MdbDatabase::FileStamp& stamp = table.database().stamp();
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const qint64 settledBefore = qint64(now.tv_sec) * 1000000000 + now.tv_nsec - settledNs();
+  if (stamp.size < 0 || stamp.modifiedNs > settledBefore || stamp.changedNs > settledBefore) return;
+  // Changes on a share may show late in the stamp.
+  if (folders::fileSystemKind(table.database().path()) != folders::FileSystemKind::Local) return;
+  const std::lock_guard<std::mutex> guard(g_rememberedLock);
+  g_remembered.removeIf([&](const RememberedTable& entry) {
+    return entry.column == column && entry.table == table.name() && entry.path == table.database().path();
+  });
+  g_remembered.prepend({table.database().path(), stamp, table.name(), column, pages});
+  while (g_remembered.size() > kRememberedTables) g_remembered.removeLast();
+}
+
+}  // namespace
+
 ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select) {
   ResultTable result;
   result.columns = table.columns();
@@ -441,17 +605,39 @@ ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select) {
   if (filter) {
     for (int column : filter->columns()) tested[column] = true;
   }
-  table.rewind();
   ResultRow probe(columnCount);
-  while (table.advance()) {
+  // Tests the row advance() stands on and takes it when it matches.
+  auto take = [&] {
     if (filter) {
       for (int column : filter->columns()) probe[column] = table.value(column);
-      if (!filter->matches(probe)) continue;
+      if (!filter->matches(probe)) return;
     }
     ResultRow row(columnCount);
     for (int column = 0; column < columnCount; ++column)
       row[column] = tested[column] ? probe[column] : table.value(column);
     result.rows.append(row);
+  };
+  const std::optional<KeyComparison> key = select.where ? keyComparison(*select.where, result.columns) : std::nullopt;
+  const int keyColumn = key ? key->column : -1;
+  const std::optional<QVector<PageRange>> known = key ? rememberedPages(table, keyColumn) : std::nullopt;
+  if (known) {
+    for (const PageRange& range : *known) {
+      if (!mayMeet(range, *key)) continue;
+      table.moveToPage(range.page);
+      while (table.advanceOnPage()) take();
+    }
+  } else {
+    QVector<PageRange> pages;
+    table.rewind();
+    while (table.advance()) {
+      take();
+      if (keyColumn < 0) continue;
+      if (pages.isEmpty() || pages.last().page != table.currentPage()) pages.append(PageRange{table.currentPage()});
+      // The filter has read the key column into the probe.
+      const Field& value = probe[keyColumn];
+      if (value.type != Field::Type::Null) pages.last().add(value.value.toDouble());
+    }
+    if (keyColumn >= 0) remember(table, keyColumn, pages);
   }
   if (!select.orderBy.isEmpty()) sortRows(result, select.orderBy);
   return result;
