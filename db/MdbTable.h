@@ -101,6 +101,10 @@ class MdbTable {
   // The value of one column of the row advance() stands on. Throws
   // db::Error for a value that is cut short or a damaged memo.
   Field value(int column) const;
+  // The value of a numeric column (Byte, Integer, Long, Float, Double,
+  // Currency, Date/Time) of that row as the number value(column) holds;
+  // false for NULL. Throws db::Error as value() does.
+  bool numberAt(int column, double* number) const;
   // Fetches the next row with its stored bytes into *row (what an update
   // needs); false after the last one.
   bool next(ScannedRow* row);
