@@ -113,7 +113,8 @@ struct Dataset::Private {
     if (current >= result.rows.size())
       throw db::Error(QStringLiteral("No current row (reading column %1)").arg(column));
     int index = -1;
-    auto known = std::find_if(indexOf.cbegin(), indexOf.cend(), [&](const auto& entry) { return entry.first == column; });
+    auto known =
+        std::find_if(indexOf.cbegin(), indexOf.cend(), [&](const auto& entry) { return entry.first == column; });
     if (known != indexOf.cend()) {
       index = known->second;
     } else {

@@ -367,7 +367,8 @@ quint32 MdbTable::currentPage() const { return m_table->cur_phys_pg; }
 void MdbTable::moveToPage(quint32 page) {
   MdbHandle* mdb = mdbOf(m_database);
   m_fields.clear();
-  if (page == 0 || page >= m_database.pageCount() || !readPage(mdb, page) || mdb->pg_buf[0] != kDataPageType || le32(mdb->pg_buf + kPageOwnerOffset) != m_table->entry->table_pg)
+  if (page == 0 || page >= m_database.pageCount() || !readPage(mdb, page) || mdb->pg_buf[0] != kDataPageType ||
+      le32(mdb->pg_buf + kPageOwnerOffset) != m_table->entry->table_pg)
     damaged(*this, QStringLiteral("page %1 is not one of its data pages").arg(page));
   m_table->cur_pg_num = 1;
   m_table->cur_phys_pg = page;

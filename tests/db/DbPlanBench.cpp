@@ -137,8 +137,10 @@ void benchQuery(const QString& folder, int days, int rowsPerDay, int runs) {
   std::printf("%d days x %d rows (%lld KiB), one day = %d rows:\n", days, rowsPerDay,
               static_cast<long long>(QFile(path).size() / 1024), rows);
   std::printf("  every page, WHERE tested before decoding:        %7.2f ms\n", pushedDown);
-  std::printf("  the day's pages only (file seen before):         %7.2f ms  (%.1fx)\n", dayPages, pushedDown / dayPages);
-  std::printf("  every row decoded, then filtered:                %7.2f ms  (%.1fx)\n", decodeAll, decodeAll / dayPages);
+  std::printf("  the day's pages only (file seen before):         %7.2f ms  (%.1fx)\n", dayPages,
+              pushedDown / dayPages);
+  std::printf("  every row decoded, then filtered:                %7.2f ms  (%.1fx)\n", decodeAll,
+              decodeAll / dayPages);
   std::printf("  day records, SELECT * FROM TStatTextAula:       %7.2f ms\n", dayRecords);
   std::printf("  round trip through the running worker:           %7.2f ms\n", workerRun);
   std::printf("  whole-file check of a new export (every table):  %7.2f ms\n", wholeCheck);
@@ -233,7 +235,8 @@ void benchDayRows(const QString& folder, int runs) {
               static_cast<long long>(frame.size() / 1024), encoded);
   std::printf("    caller: answer frame decoded                   %7.2f ms\n", decodedMs);
   std::printf("    caller: rows sorted by ID                      %7.2f ms\n", sorted);
-  std::printf("    pipe and the rest of the round trip            %7.2f ms\n", roundTrip - selected - encoded - decodedMs);
+  std::printf("    pipe and the rest of the round trip            %7.2f ms\n",
+              roundTrip - selected - encoded - decodedMs);
 }
 
 // Writes `bytes` over the file in place in 32 KiB chunks, 0.5 s apart.

@@ -102,8 +102,9 @@ QVector<QPair<int, QVariant>> dayRows(int shift) {
 
 void writeDays(const QString& path, const QVector<QPair<int, QVariant>>& rows) {
   jet::Database database;
-  jet::Table& table = database.addTable(
-      "TDynTextAula", {{"ID", jet::ColumnType::Long}, {"Datum", jet::ColumnType::DateTime}, {"F1", jet::ColumnType::Text}});
+  jet::Table& table = database.addTable("TDynTextAula", {{"ID", jet::ColumnType::Long},
+                                                         {"Datum", jet::ColumnType::DateTime},
+                                                         {"F1", jet::ColumnType::Text}});
   for (const auto& [id, datum] : rows) table.rows.append({id, datum, QStringLiteral("Vertretung Raum %1").arg(id)});
   database.write(path);
 }
