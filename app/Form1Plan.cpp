@@ -2,6 +2,7 @@
 //
 // Failures are silent: what was loaded stays, and the page shows the state
 // through Datenloeschen. The connection is closed before each load returns.
+#include <array>
 #include <cmath>
 
 #include "app/TForm1.h"
@@ -49,6 +50,12 @@ void TForm1::OpenDayRows(std::uint8_t infoTyp, TDateTime datum) {
 }
 
 void TForm1::GetDynData(std::uint8_t infoTyp, TDateTime datum) {
+  // The column names F1..F7, made once for the thousands of rows of a day.
+  static const std::array<QString, 8> columnNames = [] {
+    std::array<QString, 8> names;
+    for (int n = 1; n <= 7; ++n) names[n] = QStringLiteral("F%1").arg(n);
+    return names;
+  }();
   Plan.DynList.Clear();
   if (!OpenPlanForLoad()) return;
   try {
@@ -56,7 +63,7 @@ void TForm1::GetDynData(std::uint8_t infoTyp, TDateTime datum) {
     DM->ado1.first();
     while (!DM->ado1.eof()) {
       auto row = std::make_shared<TDynItem>();
-      for (int n = 1; n <= 7; ++n) row->F(n) = DM->ado1.asText(QStringLiteral("F%1").arg(n));
+      for (int n = 1; n <= 7; ++n) row->F(n) = DM->ado1.asText(columnNames[n]);
       for (int n = 1; n <= 7; ++n)
         if (row->F(n) == QLatin1String(".")) row->F(n).clear();
       Plan.DynList.Add(row);

@@ -8,6 +8,7 @@
 // so walking, sorting and reading columns never touch the file.
 #include "db/Database.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "db/ConnectionString.h"
@@ -104,12 +105,23 @@ struct Dataset::Private {
   bool open = false;
   ResultTable result;
   int current = 0;
+  // The result's column index of each name asked for so far, as written:
+  // the rows are read column by column, row after row, by a few names.
+  mutable QVector<QPair<QString, int>> indexOf;
 
   const Field& fieldOf(const QString& column) const {
     if (!open) throw db::Error(QStringLiteral("Dataset is not open (reading column %1)").arg(column));
     if (current >= result.rows.size())
       throw db::Error(QStringLiteral("No current row (reading column %1)").arg(column));
-    const int index = result.columnIndex(column);
+    int index = -1;
+    auto known =
+        std::find_if(indexOf.cbegin(), indexOf.cend(), [&](const auto& entry) { return entry.first == column; });
+    if (known != indexOf.cend()) {
+      index = known->second;
+    } else {
+      index = result.columnIndex(column);
+      indexOf.append({column, index});
+    }
     if (index < 0) throw db::Error(QStringLiteral("Column %1 does not exist").arg(column));
     return result.rows[current][index];
   }
@@ -122,6 +134,7 @@ Dataset::~Dataset() = default;
 void Dataset::close() {
   d->open = false;
   d->result = ResultTable();
+  d->indexOf.clear();
   d->current = 0;
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace db {
 
@@ -169,6 +170,42 @@ bool rowMatches(const sql::Condition& condition, const ResultRow& row,
   return false;
 }
 
+namespace {
+
+// One value of a sort column, prepared once per row: what compareForSort
+// reads of it, with a text's folded form made only once.
+struct SortValue {
+  Field::Type type = Field::Type::Null;
+  double number = 0;
+  QString text;
+  QString folded;
+};
+
+SortValue sortValueOf(const Field& field) {
+  SortValue value;
+  value.type = field.type;
+  if (isNumeric(field.type)) value.number = numericValue(field);
+  if (field.type == Field::Type::Text) {
+    value.text = field.value.toString();
+    value.folded = foldedForSort(value.text);
+  }
+  return value;
+}
+
+// compareForSort on prepared values.
+int compareSortValues(const SortValue& a, const SortValue& b) {
+  const bool aNull = a.type == Field::Type::Null, bNull = b.type == Field::Type::Null;
+  if (aNull || bNull) return aNull == bNull ? 0 : (aNull ? -1 : 1);
+  if (a.type == Field::Type::Text && b.type == Field::Type::Text) {
+    const int result = a.folded.compare(b.folded);
+    return result != 0 ? result : a.text.compare(b.text, Qt::CaseInsensitive);
+  }
+  if (isNumeric(a.type) && isNumeric(b.type)) return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+  return static_cast<int>(a.type) - static_cast<int>(b.type);
+}
+
+}  // namespace
+
 void sortRows(ResultTable& table, const QVector<sql::SortKey>& keys) {
   QVector<int> columns;
   for (const sql::SortKey& key : keys) {
@@ -176,15 +213,29 @@ void sortRows(ResultTable& table, const QVector<sql::SortKey>& keys) {
     if (index < 0) throw db::Error(QStringLiteral("Sort column %1 does not exist").arg(key.column));
     columns.append(index);
   }
-  std::stable_sort(table.rows.begin(), table.rows.end(),
-                   [&](const ResultRow& a, const ResultRow& b) {
-                     for (int k = 0; k < keys.size(); ++k) {
-                       int order = compareForSort(a[columns[k]], b[columns[k]]);
-                       if (keys[k].descending) order = -order;
-                       if (order != 0) return order < 0;
-                     }
-                     return false;
-                   });
+  const qsizetype rowCount = table.rows.size();
+  // values[k * rowCount + r]: key k of row r.
+  std::vector<SortValue> values;
+  values.reserve(size_t(keys.size() * rowCount));
+  for (int k = 0; k < keys.size(); ++k)
+    for (const ResultRow& row : std::as_const(table.rows)) values.push_back(sortValueOf(row[columns[k]]));
+  auto before = [&](qsizetype a, qsizetype b) {
+    for (int k = 0; k < keys.size(); ++k) {
+      int order = compareSortValues(values[size_t(k * rowCount + a)], values[size_t(k * rowCount + b)]);
+      if (keys[k].descending) order = -order;
+      if (order != 0) return order < 0;
+    }
+    return false;
+  };
+  std::vector<qsizetype> order(static_cast<size_t>(rowCount));
+  for (qsizetype r = 0; r < rowCount; ++r) order[size_t(r)] = r;
+  // Rows mostly come in order already (by ID, by date): then nothing moves.
+  if (std::is_sorted(order.begin(), order.end(), before)) return;
+  std::stable_sort(order.begin(), order.end(), before);
+  QVector<ResultRow> sorted;
+  sorted.reserve(rowCount);
+  for (qsizetype r : order) sorted.append(std::move(table.rows[r]));
+  table.rows = std::move(sorted);
 }
 
 void applySelect(const sql::SelectStatement& select, ResultTable& table) {

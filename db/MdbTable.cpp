@@ -7,15 +7,20 @@
 #include <QtEndian>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <cstring>
+#include <ctime>
 #include <mdbtools.h>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 
 #include "db/Evaluator.h"
 #include "db/JetUsageMap.h"
 #include "db/RowFilter.h"
+#include "platform/Folders.h"
 
 namespace db::engine {
 
@@ -47,6 +52,21 @@ MdbColumn* columnAt(MdbTableDef* table, int i) {
                       .arg(table.name(), table.database().path(), what));
 }
 
+// Reads `page` into libmdb's page buffer as mdb_read_pg does, with one
+// read where libmdb seeks three times; an encrypted file is read by libmdb.
+bool readPage(MdbHandle* mdb, quint32 page) {
+  const int size = mdb->fmt->pg_size;
+  if (mdb->f->db_key == 0 && page != mdb->cur_pg) {
+    const off_t offset = off_t(page) * size;
+    if (::pread(fileno(mdb->f->stream), mdb->pg_buf, size_t(size), offset) == size) {
+      mdb->cur_pg = page;
+      mdb->cur_pos = 0;
+      return true;
+    }
+  }
+  return mdb_read_pg(mdb, page) == size;
+}
+
 // Where the rows of a data or long-value page may start: after its row
 // offset table. Precondition: the table fits the page.
 int rowAreaStart(MdbHandle* mdb, unsigned int rowsOnPage) {
@@ -75,10 +95,16 @@ ColumnKind kindOf(int type) {
 
 // Jet 4 / ACE text: UCS-2 little-endian, or "compressed" (FF FE, then runs
 // of one-byte characters and two-byte characters switched by a 00 byte).
+// Decoded straight into the text. An empty text, and one whose first unit
+// is a byte-order mark, are made by QString::fromUtf16 from the units, as
+// they always were (null or empty, the mark taken as QString takes it).
 QString decodeUcs2(const unsigned char* src, size_t length) {
-  QVector<char16_t> units;
-  if (length >= 2 && src[0] == 0xff && src[1] == 0xfe) {
-    units.reserve(length);
+  QString text;
+  qsizetype units = 0;
+  const bool compressedForm = length >= 2 && src[0] == 0xff && src[1] == 0xfe;
+  if (compressedForm) {
+    text.resize(static_cast<qsizetype>(length));  // at most one unit per byte
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
     bool compressed = true;
     size_t i = 2;
     while (i < length) {
@@ -86,20 +112,29 @@ QString decodeUcs2(const unsigned char* src, size_t length) {
         compressed = !compressed;
         ++i;
       } else if (compressed) {
-        units.append(src[i]);
+        out[units++] = src[i];
         ++i;
       } else if (i + 1 < length) {
-        units.append(static_cast<char16_t>(src[i] | (src[i + 1] << 8)));
+        out[units++] = static_cast<char16_t>(src[i] | (src[i + 1] << 8));
         i += 2;
       } else {
         break;
       }
     }
   } else {
-    units.reserve(length / 2);
-    for (size_t i = 0; i + 1 < length; i += 2) units.append(static_cast<char16_t>(src[i] | (src[i + 1] << 8)));
+    text.resize(static_cast<qsizetype>(length / 2));
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (size_t i = 0; i + 1 < length; i += 2) out[units++] = static_cast<char16_t>(src[i] | (src[i + 1] << 8));
   }
-  return QString::fromUtf16(units.constData(), units.size());
+  text.truncate(units);
+  if (units == 0) {
+    QVector<char16_t> none;
+    none.reserve(static_cast<qsizetype>(compressedForm ? length : length / 2));
+    return QString::fromUtf16(none.constData(), 0);
+  }
+  if (text.front() == QChar(0xfeff) || text.front() == QChar(0xfffe))
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.constData()), units);
+  return text;
 }
 
 QString decodeText(MdbHandle* mdb, const unsigned char* src, size_t length) {
@@ -176,8 +211,14 @@ MdbDatabase::MdbDatabase(const QString& path, bool writable) : m_path(path) {
   if (!m_handle) throw db::Error(QStringLiteral("%1 cannot be opened as a Jet database").arg(path));
   MdbHandle* mdb = mdbOf(*this);
   struct stat status {};
-  if (::fstat(fileno(mdb->f->stream), &status) == 0 && status.st_size > 0)
-    m_pageCount = static_cast<quint32>(qMin<quint64>(quint64(status.st_size) / quint64(mdb->fmt->pg_size), 0xffffffffu));
+  if (::fstat(fileno(mdb->f->stream), &status) == 0) {
+    m_stamp = {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
+               qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+               qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
+    if (status.st_size > 0)
+      m_pageCount =
+          static_cast<quint32>(qMin<quint64>(quint64(status.st_size) / quint64(mdb->fmt->pg_size), 0xffffffffu));
+  }
   // Every catalog entry, not only tables, so that their number can be
   // compared with the catalog's definition.
   if (!mdb_read_catalog(mdb, MDB_ANY)) {
@@ -295,25 +336,43 @@ void MdbTable::damagedRow(unsigned int row, const QString& what) const {
 // except that a row it would pass over silently because its offsets or
 // fields do not fit its page is an error here.
 bool MdbTable::advance() {
-  MdbHandle* mdb = mdbOf(m_database);
   m_fields.clear();
   if (!m_table->cur_pg_num) {
     m_table->cur_pg_num = 1;
     m_table->cur_row = 0;
     if (!mdb_read_next_dpg(m_table)) return false;
   }
+  while (!advanceOnPage()) {
+    m_table->cur_row = 0;
+    if (!mdb_read_next_dpg(m_table)) return false;
+  }
+  return true;
+}
+
+bool MdbTable::advanceOnPage() {
+  MdbHandle* mdb = mdbOf(m_database);
+  m_fields.clear();
   for (;;) {
     const unsigned int rows = le16(mdb->pg_buf + mdb->fmt->row_count_offset);
-    if (m_table->cur_row >= rows) {
-      m_table->cur_row = 0;
-      if (!mdb_read_next_dpg(m_table)) return false;
-      continue;
-    }
+    if (m_table->cur_row >= rows) return false;
     if (!rowTableFits(mdb, rows))
       damaged(*this, QStringLiteral("page %1 claims %2 rows").arg(m_table->cur_phys_pg).arg(rows));
     const unsigned int row = m_table->cur_row++;
     if (takeRow(row, rows)) return true;
   }
+}
+
+quint32 MdbTable::currentPage() const { return m_table->cur_phys_pg; }
+
+void MdbTable::moveToPage(quint32 page) {
+  MdbHandle* mdb = mdbOf(m_database);
+  m_fields.clear();
+  if (page == 0 || page >= m_database.pageCount() || !readPage(mdb, page) || mdb->pg_buf[0] != kDataPageType ||
+      le32(mdb->pg_buf + kPageOwnerOffset) != m_table->entry->table_pg)
+    damaged(*this, QStringLiteral("page %1 is not one of its data pages").arg(page));
+  m_table->cur_pg_num = 1;
+  m_table->cur_phys_pg = page;
+  m_table->cur_row = 0;
 }
 
 // Cracks row `row` of the page in the buffer into checked field places;
@@ -385,7 +444,7 @@ Field MdbTable::value(int index) const {
     case MDB_DOUBLE: need(8); return doubleField(std::bit_cast<double>(qFromLittleEndian<quint64>(p)));
     case MDB_DATETIME: need(8); return dateTimeField(std::bit_cast<double>(qFromLittleEndian<quint64>(p)));
     case MDB_MONEY: need(8); return doubleField(qFromLittleEndian<qint64>(p) / 10000.0);
-    case MDB_TEXT: return textField(decodeText(mdb, p, size));
+    case MDB_TEXT: return textField(decodeText(mdb, p, size));  // moved into the field
     case MDB_MEMO: {
       const QByteArray bytes = memoBytes(*this, mdb, QString::fromUtf8(column->name), p, size);
       return textField(decodeText(mdb, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size()));
@@ -401,6 +460,32 @@ Field MdbTable::value(int index) const {
   const QString value = text ? QString::fromUtf8(text) : QString();
   g_free(text);
   return textField(value);
+}
+
+bool MdbTable::numberAt(int index, double* number) const {
+  assert(index >= 0 && index < m_fields.size());
+  MdbHandle* mdb = mdbOf(m_database);
+  MdbColumn* column = columnAt(m_table, index);
+  assert(kindOf(column->col_type) != ColumnKind::Boolean);
+  const FieldPlace& place = m_fields[index];
+  if (place.isNull || !place.present) return false;
+  const unsigned char* p = mdb->pg_buf + place.start;
+  const size_t size = static_cast<size_t>(place.size);
+  auto need = [&](size_t bytes) {
+    if (size < bytes) damaged(*this, QStringLiteral("column %1 is too short").arg(QString::fromUtf8(column->name)));
+  };
+  switch (column->col_type) {
+    case MDB_BYTE: need(1); *number = p[0]; return true;
+    case MDB_INT: need(2); *number = qFromLittleEndian<qint16>(p); return true;
+    case MDB_LONGINT: need(4); *number = qFromLittleEndian<qint32>(p); return true;
+    case MDB_FLOAT: need(4); *number = std::bit_cast<float>(qFromLittleEndian<quint32>(p)); return true;
+    case MDB_DOUBLE:
+    case MDB_DATETIME: need(8); *number = std::bit_cast<double>(qFromLittleEndian<quint64>(p)); return true;
+    case MDB_MONEY: need(8); *number = qFromLittleEndian<qint64>(p) / 10000.0; return true;
+    default: break;
+  }
+  assert(false && "numberAt() on a column that is not numeric");
+  return false;
 }
 
 bool MdbTable::next(ScannedRow* row) {
@@ -431,6 +516,177 @@ ResultTable readTable(MdbTable& table) {
   return result;
 }
 
+namespace {
+
+// ------------------------------------------------------- remembered pages
+
+// A file changed less than this before a scan may change again within the
+// same tick of the file system's clock, leaving its stamp as it was.
+constexpr qint64 kSettledMs = 2000;
+// Tests shorten that time through this variable (milliseconds, below
+// kSettledMs; anything else keeps kSettledMs).
+constexpr char kSettledVariable[] = "ZOVA_TEST_SETTLED_MS";
+// Both audiences of the plan and the notification table, with room to spare.
+constexpr int kRememberedTables = 8;
+
+qint64 settledNs() {
+  bool ok = false;
+  const int value = qEnvironmentVariableIntValue(kSettledVariable, &ok);
+  return qint64(ok && value >= 0 && value < kSettledMs ? value : kSettledMs) * 1000000;
+}
+
+// "column op value" of a WHERE whose rows all satisfy it.
+struct KeyComparison {
+  int column = -1;
+  sql::CompareOp op = sql::CompareOp::Equal;
+  double value = 0;
+};
+
+bool isNumericKind(ColumnKind kind) {
+  return kind == ColumnKind::Byte || kind == ColumnKind::Integer || kind == ColumnKind::Long ||
+         kind == ColumnKind::Double || kind == ColumnKind::DateTime;
+}
+
+sql::CompareOp mirrored(sql::CompareOp op) {
+  switch (op) {
+    case sql::CompareOp::Less: return sql::CompareOp::Greater;
+    case sql::CompareOp::Greater: return sql::CompareOp::Less;
+    case sql::CompareOp::LessOrEqual: return sql::CompareOp::GreaterOrEqual;
+    case sql::CompareOp::GreaterOrEqual: return sql::CompareOp::LessOrEqual;
+    case sql::CompareOp::Equal:
+    case sql::CompareOp::NotEqual: break;
+  }
+  return op;
+}
+
+std::optional<KeyComparison> numericComparison(const sql::Condition& condition, const QVector<ColumnInfo>& columns);
+
+// True when testing the condition cannot throw: every comparison in it is
+// one of numericComparison().
+bool cannotFail(const sql::Condition& condition, const QVector<ColumnInfo>& columns) {
+  if (condition.kind != sql::Condition::Kind::Compare)
+    return cannotFail(*condition.a, columns) && cannotFail(*condition.b, columns);
+  return numericComparison(condition, columns).has_value();
+}
+
+// A comparison of a numeric column with a number or date that every row of
+// the condition's result satisfies, and whose failing alone decides the
+// row as testing the whole condition does (no error is passed over): the
+// condition itself, or a side of an AND that the test reaches first or
+// after a side that cannot fail.
+std::optional<KeyComparison> keyComparison(const sql::Condition& condition, const QVector<ColumnInfo>& columns) {
+  switch (condition.kind) {
+    case sql::Condition::Kind::And: {
+      if (const auto left = keyComparison(*condition.a, columns)) return left;
+      if (!cannotFail(*condition.a, columns)) return std::nullopt;
+      return keyComparison(*condition.b, columns);
+    }
+    case sql::Condition::Kind::Or: return std::nullopt;
+    case sql::Condition::Kind::Compare: break;
+  }
+  return numericComparison(condition, columns);
+}
+
+// "column op literal" or "literal op column" of a numeric column that
+// exists and a number or date; a comparison that cannot throw.
+std::optional<KeyComparison> numericComparison(const sql::Condition& condition, const QVector<ColumnInfo>& columns) {
+  assert(condition.kind == sql::Condition::Kind::Compare);
+  const bool columnLeft = condition.left.isColumn && !condition.right.isColumn;
+  const bool columnRight = condition.right.isColumn && !condition.left.isColumn;
+  if (!columnLeft && !columnRight) return std::nullopt;
+  const sql::Operand& column = columnLeft ? condition.left : condition.right;
+  const sql::Literal& literal = columnLeft ? condition.right.literal : condition.left.literal;
+  if (literal.kind != sql::Literal::Kind::Number && literal.kind != sql::Literal::Kind::Date) return std::nullopt;
+  const int index = columnIndexIn(columns, column.column);
+  if (index < 0 || !isNumericKind(columns[index].kind)) return std::nullopt;
+  return KeyComparison{index, columnLeft ? condition.op : mirrored(condition.op), literal.number};
+}
+
+// The values of the key column on one data page.
+struct PageRange {
+  quint32 page = 0;
+  double low = 0;
+  double high = 0;
+  bool hasValue = false;   // a row with a value that is not NULL
+  bool unordered = false;  // a NaN: any comparison may hold
+  void add(double value) {
+    if (std::isnan(value)) unordered = true;
+    low = hasValue ? qMin(low, value) : value;
+    high = hasValue ? qMax(high, value) : value;
+    hasValue = true;
+  }
+};
+
+// Whether a value satisfies the comparison, as rowMatches() decides.
+bool meets(double x, const KeyComparison& key) {
+  const double y = key.value;
+  const int order = x < y ? -1 : (x > y ? 1 : 0);
+  switch (key.op) {
+    case sql::CompareOp::Equal: return order == 0;
+    case sql::CompareOp::NotEqual: return order != 0;
+    case sql::CompareOp::Less: return order < 0;
+    case sql::CompareOp::Greater: return order > 0;
+    case sql::CompareOp::LessOrEqual: return order <= 0;
+    case sql::CompareOp::GreaterOrEqual: return order >= 0;
+  }
+  return false;
+}
+
+// Whether a row of the page may satisfy the comparison.
+bool mayMeet(const PageRange& range, const KeyComparison& key) {
+  if (!range.hasValue) return false;  // NULL satisfies no comparison
+  if (range.unordered) return true;
+  const double y = key.value;
+  switch (key.op) {
+    case sql::CompareOp::Equal: return range.low <= y && y <= range.high;
+    case sql::CompareOp::NotEqual: return !(range.low == y && range.high == y);
+    case sql::CompareOp::Less: return range.low < y;
+    case sql::CompareOp::Greater: return range.high > y;
+    case sql::CompareOp::LessOrEqual: return range.low <= y;
+    case sql::CompareOp::GreaterOrEqual: return range.high >= y;
+  }
+  return true;
+}
+
+struct RememberedTable {
+  QString path;
+  MdbDatabase::FileStamp stamp;
+  QString table;
+  int column = -1;
+  QVector<PageRange> pages;  // in scan order; pages without rows left out
+};
+
+std::mutex g_rememberedLock;
+QList<RememberedTable> g_remembered;  // the latest first
+
+std::optional<QVector<PageRange>> rememberedPages(const MdbTable& table, int column) {
+  const std::lock_guard<std::mutex> guard(g_rememberedLock);
+  for (const RememberedTable& entry : g_remembered) {
+    if (entry.column == column && entry.table == table.name() && entry.path == table.database().path() &&
+        entry.stamp == table.database().stamp())
+      return entry.pages;
+  }
+  return std::nullopt;
+}
+
+void remember(const MdbTable& table, int column, const QVector<PageRange>& pages) {
+  const MdbDatabase::FileStamp& stamp = table.database().stamp();
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const qint64 settledBefore = qint64(now.tv_sec) * 1000000000 + now.tv_nsec - settledNs();
+  if (stamp.size < 0 || stamp.modifiedNs > settledBefore || stamp.changedNs > settledBefore) return;
+  // Changes on a share may show late in the stamp.
+  if (folders::fileSystemKind(table.database().path()) != folders::FileSystemKind::Local) return;
+  const std::lock_guard<std::mutex> guard(g_rememberedLock);
+  g_remembered.removeIf([&](const RememberedTable& entry) {
+    return entry.column == column && entry.table == table.name() && entry.path == table.database().path();
+  });
+  g_remembered.prepend({table.database().path(), stamp, table.name(), column, pages});
+  while (g_remembered.size() > kRememberedTables) g_remembered.removeLast();
+}
+
+}  // namespace
+
 ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select) {
   ResultTable result;
   result.columns = table.columns();
@@ -441,17 +697,58 @@ ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select) {
   if (filter) {
     for (int column : filter->columns()) tested[column] = true;
   }
-  table.rewind();
+  // Reading a memo may throw for a damaged one, also in a row the WHERE then
+  // rejects: a WHERE naming a memo tests every row as it always has.
+  bool namesMemo = false;
+  if (filter) {
+    for (int column : filter->columns()) namesMemo = namesMemo || result.columns[column].kind == ColumnKind::Memo;
+  }
+  const std::optional<KeyComparison> key =
+      select.where && !namesMemo ? keyComparison(*select.where, result.columns) : std::nullopt;
+  const int keyColumn = key ? key->column : -1;
+  // A WHERE that is the key comparison alone is decided by it.
+  const bool keyDecides = key && select.where->kind == sql::Condition::Kind::Compare;
   ResultRow probe(columnCount);
-  while (table.advance()) {
-    if (filter) {
+  // Tests the row advance() stands on and takes it when it matches; the key
+  // comparison first, on the stored number, as a row failing it fails the
+  // WHERE. `page` learns the key's value.
+  auto take = [&](PageRange* page) {
+    if (keyColumn >= 0) {
+      double number = 0;
+      const bool hasValue = table.numberAt(keyColumn, &number);
+      if (hasValue && page) page->add(number);
+      if (!hasValue || !meets(number, *key)) return;
+    }
+    const bool probed = filter && !keyDecides;
+    if (probed) {
       for (int column : filter->columns()) probe[column] = table.value(column);
-      if (!filter->matches(probe)) continue;
+      if (!filter->matches(probe)) return;
     }
     ResultRow row(columnCount);
-    for (int column = 0; column < columnCount; ++column)
-      row[column] = tested[column] ? probe[column] : table.value(column);
-    result.rows.append(row);
+    if (probed) {
+      for (int column = 0; column < columnCount; ++column)
+        row[column] = tested[column] ? probe[column] : table.value(column);
+    } else {
+      for (int column = 0; column < columnCount; ++column) row[column] = table.value(column);
+    }
+    result.rows.append(std::move(row));
+  };
+  const std::optional<QVector<PageRange>> known = key ? rememberedPages(table, keyColumn) : std::nullopt;
+  if (known) {
+    for (const PageRange& range : *known) {
+      if (!mayMeet(range, *key)) continue;
+      table.moveToPage(range.page);
+      while (table.advanceOnPage()) take(nullptr);
+    }
+  } else {
+    QVector<PageRange> pages;
+    table.rewind();
+    while (table.advance()) {
+      if (keyColumn >= 0 && (pages.isEmpty() || pages.last().page != table.currentPage()))
+        pages.append(PageRange{table.currentPage()});
+      take(keyColumn >= 0 ? &pages.last() : nullptr);
+    }
+    if (keyColumn >= 0) remember(table, keyColumn, pages);
   }
   if (!select.orderBy.isEmpty()) sortRows(result, select.orderBy);
   return result;

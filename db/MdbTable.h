@@ -47,10 +47,23 @@ class MdbDatabase {
   // Whole pages the file held when it was opened.
   quint32 pageCount() const { return m_pageCount; }
 
+  // What the file system said about the file when it was opened: the same
+  // stamp later means the same content, once the file has settled.
+  struct FileStamp {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  const FileStamp& stamp() const { return m_stamp; }
+
  private:
   QString m_path;
   void* m_handle = nullptr;
   quint32 m_pageCount = 0;
+  FileStamp m_stamp;
 };
 
 // One row as read: where it lives, its bytes, and its decoded values.
@@ -88,9 +101,22 @@ class MdbTable {
   // The value of one column of the row advance() stands on. Throws
   // db::Error for a value that is cut short or a damaged memo.
   Field value(int column) const;
+  // The value of a numeric column (Byte, Integer, Long, Float, Double,
+  // Currency, Date/Time) of that row as the number value(column) holds;
+  // false for NULL. Throws db::Error as value() does.
+  bool numberAt(int column, double* number) const;
   // Fetches the next row with its stored bytes into *row (what an update
   // needs); false after the last one.
   bool next(ScannedRow* row);
+
+  // The data page the current row lies on.
+  quint32 currentPage() const;
+  // Stands before the first row of `page`, a data page of this table that
+  // advance() has come to before in the same file; throws db::Error when it
+  // is not. advanceOnPage() then walks its rows as advance() does, and gives
+  // false after the page's last row.
+  void moveToPage(quint32 page);
+  bool advanceOnPage();
 
  private:
   // Where one field of the current row lies on the page buffer; checked to
@@ -123,6 +149,15 @@ ResultTable readTable(MdbTable& table);
 // The rows of a SELECT on the table: WHERE is tested on the columns it
 // names before the rest of a row is decoded, then ORDER BY applies. Gives
 // exactly the rows readTable() followed by applySelect() gives.
+//
+// A WHERE that compares a numeric column with a number or date (alone or
+// under AND, as "Datum = 39083") leaves, after a whole scan of a settled
+// file on a local file system, the least and greatest value of that column
+// on each data page. A later SELECT on the same table and column of the
+// unchanged file (same device, inode, size and time stamps) reads only the
+// pages whose range the comparison can meet, in the same order. A file
+// changed less than two seconds before the scan is not remembered: within
+// one tick of the file system's clock a change may leave its time stamps.
 ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select);
 
 }  // namespace db::engine

@@ -24,5 +24,6 @@ Field doubleField(double value) { return Field{Field::Type::Double, QVariant(val
 Field dateTimeField(double value) { return Field{Field::Type::DateTime, QVariant(value)}; }
 Field booleanField(bool value) { return Field{Field::Type::Boolean, QVariant(value)}; }
 Field textField(const QString& value) { return Field{Field::Type::Text, QVariant(value)}; }
+Field textField(QString&& value) { return Field{Field::Type::Text, QVariant(std::move(value))}; }
 
 }  // namespace db

@@ -43,5 +43,6 @@ Field doubleField(double value);
 Field dateTimeField(double value);
 Field booleanField(bool value);
 Field textField(const QString& value);
+Field textField(QString&& value);
 
 }  // namespace db

@@ -3,9 +3,12 @@
 // and the errors for missing tables and columns.
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <functional>
 
 #include "DbFixtures.h"
 #include "db/Database.h"
+#include "db/WorkerClient.h"
+#include "jet/JetWriter.h"
 
 using namespace dbtest;
 
@@ -14,6 +17,11 @@ namespace {
 class DbRead : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // Files count as settled at once, so that a query on a file seen before
+    // reads only the pages its WHERE can meet (a worker started afresh
+    // takes the setting).
+    qputenv("ZOVA_TEST_SETTLED_MS", "0");
+    db::worker::setWorkerForTesting(QString());
     s_dir = new QTemporaryDir;
     writePlanFile(planPath());
     writeNotificationFile(notificationPath());
@@ -21,6 +29,8 @@ class DbRead : public ::testing::Test {
   static void TearDownTestSuite() {
     delete s_dir;
     s_dir = nullptr;
+    qunsetenv("ZOVA_TEST_SETTLED_MS");
+    db::worker::setWorkerForTesting(QString());
   }
   static QString planPath() { return s_dir->filePath("Zova-Internet.mdb"); }
   static QString notificationPath() { return s_dir->filePath("Benachrichtigungen.mdb"); }
@@ -72,6 +82,71 @@ TEST_F(DbRead, WholeDayNumber_MatchesRowsStoredAtMidnightOnly) {
   dataset.open();
   dataset.sort(QStringLiteral("ID"));
   EXPECT_EQ(texts(dataset, "F1"), QStringList({"5b first", "7a third", "6c second"}));
+}
+
+namespace {
+
+// Rows (ID, Datum) over many pages: a block of kPlanDay, a block of the next
+// day, a NULL, a time on kPlanDay, and kPlanDay again at the end, each row
+// with a text long enough to fill pages quickly.
+QVector<QPair<int, QVariant>> dayRows(int shift) {
+  QVector<QPair<int, QVariant>> rows;
+  int id = 0;
+  for (int i = 0; i < 300; ++i) rows.append({++id, kPlanDay + shift});
+  for (int i = 0; i < 300; ++i) rows.append({++id, kPlanDay + 1});
+  rows.append({++id, QVariant()});
+  rows.append({++id, kPlanDay + 0.5});
+  for (int i = 0; i < 200; ++i) rows.append({++id, kPlanDay});
+  return rows;
+}
+
+void writeDays(const QString& path, const QVector<QPair<int, QVariant>>& rows) {
+  jet::Database database;
+  jet::Table& table = database.addTable("TDynTextAula", {{"ID", jet::ColumnType::Long},
+                                                         {"Datum", jet::ColumnType::DateTime},
+                                                         {"F1", jet::ColumnType::Text}});
+  for (const auto& [id, datum] : rows) table.rows.append({id, datum, QStringLiteral("Vertretung Raum %1").arg(id)});
+  database.write(path);
+}
+
+}  // namespace
+
+TEST_F(DbRead, QueriesOnAFileSeenBefore_GiveTheRowsEveryPageGives) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("days.mdb");
+  auto rows = dayRows(0);
+  writeDays(path, rows);
+  // Read in place, as the notification file is: a changed file is read afresh.
+  db::Connection connection;
+  connection.setConnectionString(notificationConnection(path));
+  connection.open();
+  const auto check = [&](const QString& where, const std::function<bool(int, double)>& holds) {
+    QStringList expected;
+    for (const auto& [id, datum] : rows)
+      if (!datum.isNull() && holds(id, datum.toDouble())) expected.append(QString::number(id));
+    db::Dataset dataset(connection);
+    dataset.setSql(QStringLiteral("SELECT * FROM TDynTextAula WHERE ") + where);
+    dataset.open();
+    EXPECT_EQ(texts(dataset, "ID"), expected) << where.toStdString();
+  };
+  // The first query reads every page; the others go by what it left.
+  for (int round = 0; round < 2; ++round) {
+    check("Datum = 39083", [](int, double d) { return d == kPlanDay; });
+    check("Datum = 39084", [](int, double d) { return d == kPlanDay + 1; });
+    check("Datum > 39083", [](int, double d) { return d > kPlanDay; });
+    check("Datum < 39084", [](int, double d) { return d < kPlanDay + 1; });
+    check("Datum <> 39083", [](int, double d) { return d != kPlanDay; });
+    check("39084 <= Datum", [](int, double d) { return d >= kPlanDay + 1; });
+    check("Datum >= 39084 AND ID > 500", [](int id, double d) { return d >= kPlanDay + 1 && id > 500; });
+    check("ID < 400 AND Datum <= 39083.5", [](int id, double d) { return id < 400 && d <= kPlanDay + 0.5; });
+    check("Datum = #01/02/2007#", [](int, double d) { return d == kPlanDay + 1; });
+    check("Datum = 40000", [](int, double) { return false; });
+  }
+  // The same file written anew with the first block on another day.
+  rows = dayRows(2);
+  writeDays(path, rows);
+  check("Datum = 39083", [](int, double d) { return d == kPlanDay; });
+  check("Datum = 39085", [](int, double d) { return d == kPlanDay + 2; });
 }
 
 TEST_F(DbRead, NotificationQuery_GivesValidRowsFromTheDayInOrder) {
