@@ -1,6 +1,8 @@
 // libmdb access for reading: open, catalog, row scan and value decoding.
 #include "db/MdbTable.h"
 
+#include <QElapsedTimer>
+
 #include <QFile>
 #include <QSet>
 #include <QVarLengthArray>
@@ -9,7 +11,6 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 #include <mdbtools.h>
 #include <mutex>
 #include <optional>
@@ -520,8 +521,10 @@ namespace {
 
 // ------------------------------------------------------- remembered pages
 
-// A file changed less than this before a scan may change again within the
-// same tick of the file system's clock, leaving its stamp as it was.
+// A scan's pages are remembered only when this process had seen the file
+// with the same stamp this long before the scan began: a write in the same
+// tick of the file system's clock as that first look, which leaves the
+// stamp as it was, then lies before the scan.
 constexpr qint64 kSettledMs = 2000;
 // Tests shorten that time through this variable (milliseconds, below
 // kSettledMs; anything else keeps kSettledMs).
@@ -669,12 +672,37 @@ std::optional<QVector<PageRange>> rememberedPages(const MdbTable& table, int col
   return std::nullopt;
 }
 
-void remember(const MdbTable& table, int column, const QVector<PageRange>& pages) {
+// How long this process has seen the file with its stamp, on its own steady
+// clock (never the file's time against this PC's clock): a stamp seen that
+// long before a scan began cannot hide a write the scan missed.
+struct Sighting {
+  QString path;
+  MdbDatabase::FileStamp stamp;
+  QElapsedTimer since;
+};
+std::mutex g_sightingLock;
+QList<Sighting> g_sightings;
+
+qint64 seenForNs(const QString& path, const MdbDatabase::FileStamp& stamp) {
+  const std::lock_guard<std::mutex> guard(g_sightingLock);
+  for (Sighting& sighting : g_sightings)
+    if (sighting.path == path) {
+      if (!(sighting.stamp == stamp)) {
+        sighting.stamp = stamp;
+        sighting.since.start();
+      }
+      return sighting.since.nsecsElapsed();
+    }
+  g_sightings.prepend({path, stamp, {}});
+  g_sightings.first().since.start();
+  while (g_sightings.size() > kRememberedTables) g_sightings.removeLast();
+  return 0;
+}
+
+// `seenNs`: how long the file had been seen with its stamp when the scan began.
+void remember(const MdbTable& table, int column, const QVector<PageRange>& pages, qint64 seenNs) {
   const MdbDatabase::FileStamp& stamp = table.database().stamp();
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  const qint64 settledBefore = qint64(now.tv_sec) * 1000000000 + now.tv_nsec - settledNs();
-  if (stamp.size < 0 || stamp.modifiedNs > settledBefore || stamp.changedNs > settledBefore) return;
+  if (stamp.size < 0 || seenNs < settledNs()) return;
   // Changes on a share may show late in the stamp.
   if (folders::fileSystemKind(table.database().path()) != folders::FileSystemKind::Local) return;
   const std::lock_guard<std::mutex> guard(g_rememberedLock);
@@ -741,6 +769,7 @@ ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select) {
       while (table.advanceOnPage()) take(nullptr);
     }
   } else {
+    const qint64 seenNs = keyColumn >= 0 ? seenForNs(table.database().path(), table.database().stamp()) : 0;
     QVector<PageRange> pages;
     table.rewind();
     while (table.advance()) {
@@ -748,7 +777,7 @@ ResultTable selectRows(MdbTable& table, const sql::SelectStatement& select) {
         pages.append(PageRange{table.currentPage()});
       take(keyColumn >= 0 ? &pages.last() : nullptr);
     }
-    if (keyColumn >= 0) remember(table, keyColumn, pages);
+    if (keyColumn >= 0) remember(table, keyColumn, pages, seenNs);
   }
   if (!select.orderBy.isEmpty()) sortRows(result, select.orderBy);
   return result;
