@@ -4,7 +4,8 @@
 //
 //   - the poll of an unchanged plan: open + the two day-record queries
 //     (sorted by "Datum ASC"), against mdb-export of the same two tables;
-//   - the background refresh of an unchanged file;
+//   - the background refresh of an unchanged file, in time and in CPU (the
+//     monitor's whole poll of an unchanged plan) against cat of the file;
 //   - reading one day's rows (open + the day query, sorted by "ID"), and the
 //     same query done in-process with libmdb (what the worker itself spends);
 //   - the same poll without a keeper (a snapshot at every open);
@@ -12,11 +13,15 @@
 //
 // Prints figures (ratios are what to compare across machines); asserts nothing.
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "DemoPlan.h"
 #include "db/Database.h"
@@ -122,6 +127,34 @@ jet::Database largePlan(const jet::Database& demo, int days, int rowsPerAudience
   return plan;
 }
 
+// CPU time in ms of this process and of its children, living and ended (a
+// living child's from /proc, in clock ticks).
+double cpuMs() {
+  rusage self{}, ended{};
+  ::getrusage(RUSAGE_SELF, &self);
+  ::getrusage(RUSAGE_CHILDREN, &ended);
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+  double total = ms(self.ru_utime) + ms(self.ru_stime) + ms(ended.ru_utime) + ms(ended.ru_stime);
+  const QString me = QString::number(::getpid());
+  for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    const QString text = QString::fromLatin1(stat.readAll());
+    // Fields after the command name in parentheses: state ppid ... utime(14) stime(15).
+    const QStringList fields = text.mid(text.lastIndexOf(u')') + 2).split(u' ');
+    if (fields.size() > 12 && fields[1] == me)
+      total += (fields[11].toDouble() + fields[12].toDouble()) * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+  }
+  return total;
+}
+
+// CPU ms per run of `work`, over `runs` runs.
+double cpuPerRun(int runs, const std::function<void()>& work) {
+  const double before = cpuMs();
+  for (int i = 0; i < runs; ++i) work();
+  return (cpuMs() - before) / runs;
+}
+
 void measure(const char* name, const QString& file, TDateTime day, int runs) {
   db::LocalCopy keeper;
   keeper.setSource(file);
@@ -141,6 +174,17 @@ void measure(const char* name, const QString& file, TDateTime day, int runs) {
   const double rows = msPerRun(runs, [&] { readDay(file, day); });
   const double rowsInProcess = msPerRun(runs, [&] { readDayInProcess(keeper.adoptedFile(), day); });
   const double exportTables = msPerRun(runs, [&] { mdbExportDayRecords(file); });
+  // The monitor's poll of an unchanged plan is the keeper's refresh: the
+  // same copy again needs no query. Counted in CPU, over many polls, since
+  // the worker's share is counted in clock ticks.
+  const int cpuRuns = 50 * runs;
+  const double refreshCpu = cpuPerRun(cpuRuns, [&] { keeper.refreshAndWait(); });
+  const double catCpu = cpuPerRun(runs, [&] {
+    QProcess cat;
+    cat.setStandardOutputFile(QProcess::nullDevice());
+    cat.start(QStringLiteral("cat"), {file});
+    cat.waitForFinished();
+  });
   keeper.setSource(QString());
   const double snapshotPoll = msPerRun(runs, [&] { pollDayRecords(file); });
 
@@ -151,6 +195,8 @@ void measure(const char* name, const QString& file, TDateTime day, int runs) {
   std::printf("  same poll without a keeper (snapshot at open):            %8.2f ms  = %.3f x mdb-export\n",
               snapshotPoll, snapshotPoll / exportTables);
   std::printf("  background refresh of the unchanged file:                 %8.2f ms\n", refresh);
+  std::printf("  CPU of that refresh (the monitor's whole unchanged poll): %8.3f ms  = %.3f x cat of the file (%.2f ms)\n",
+              refreshCpu, refreshCpu / catCpu, catCpu);
   std::printf("  one day's rows (%3d rows, open + query + sort):           %8.2f ms\n", dayRows, rows);
   std::printf("    of which libmdb's part (the same query in-process):   %8.2f ms\n", rowsInProcess);
   std::printf("  first page: %llu worker process(es) started, %lld ms\n", static_cast<unsigned long long>(started),
@@ -176,6 +222,10 @@ int main(int argc, char** argv) {
     std::printf("%d runs each; the first page is measured first, in a process without workers\n", runs);
     measure("demo plan", demoFile, firstDay, runs);
     measure("60 days, 5 000 rows per audience", largeFile, firstDay + 30, runs);
+    const QString longFile = folder.filePath(QStringLiteral("long/Zova-Internet.mdb"));
+    QDir().mkpath(folder.filePath(QStringLiteral("long")));
+    largePlan(demo, 500, 10000).write(longFile);
+    measure("500 days, 10 000 rows per audience", longFile, firstDay + 250, runs);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "zova-db-poll-bench: %s\n", error.what());
     return 1;
