@@ -197,7 +197,10 @@ struct FileIdentity {
 // an unchanged-looking file all the same.
 constexpr int kHashEveryNthPoll = 10;
 
-bool isLocalFile(const QString& path) { return folders::fileSystemKind(path) == folders::FileSystemKind::Local; }
+// A file system that cannot be named (the root of a chroot or a container,
+// which is no mount point of its own) counts as local, as for the plan
+// file's watch: a share always has a mount of its own, which names it.
+bool isLocalFile(const QString& path) { return folders::fileSystemKind(path) != folders::FileSystemKind::Remote; }
 
 // The identity and hash of the file each path held when it was last found
 // complete, so that a poll of a file that did not change costs one stat().
