@@ -85,6 +85,7 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (Settings.KioskAktiv && KioskFilter(watched, event)) return true;
   // Installed on the whole application: every other event passes at once.
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::Wheel)
     return AlignPanel::eventFilter(watched, event);
@@ -107,6 +108,37 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return AlignPanel::eventFilter(watched, event);
 }
 
+// In kiosk mode no single key or click on the window changes anything: a
+// passer-by can neither end the program nor open the settings, change the
+// day, the audience or the page, nor tick off notifications. The
+// administrator at the screen opens the settings with Ctrl+Alt+F10 and ends
+// the program with Ctrl+Alt+Esc. Other windows (the settings dialog opened
+// so) are not filtered.
+bool TForm1::KioskFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu: break;
+    default: return false;
+  }
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::AltModifier;
+    if ((key->modifiers() & both) == both && !key->isAutoRepeat()) {
+      if (key->key() == Qt::Key_F10) Optionen1Click();
+      if (key->key() == Qt::Key_Escape) close();
+    }
+  }
+  return true;
+}
+
 void TForm1::ChangeSize(int step) {
   // + and - leave the automatic size: one step from the size now shown,
   // within the range a size can be set to.
@@ -125,8 +157,9 @@ void TForm1::ChangeSize(int step) {
 
 void TForm1::applyPanelVisibility() {
   Panel1->hide();
-  Panel5->setVisible(Settings.ShowSteuerPanel);
-  StatusBar1->setVisible(Settings.ShowStatusPanel);
+  // In kiosk mode there is nothing to click and nothing to read off a status line.
+  Panel5->setVisible(Settings.ShowSteuerPanel && !Settings.KioskAktiv);
+  StatusBar1->setVisible(Settings.ShowStatusPanel && !Settings.KioskAktiv);
   Panel1->show();
 }
 

@@ -207,7 +207,7 @@ void TForm1::FormCreate() {
   // 11-19
   IsFullScreen = false;
   HeaderColor = Headerfarbe(0);
-  Panel5->setVisible(Settings.ShowSteuerPanel);
+  Panel5->setVisible(Settings.ShowSteuerPanel && !Settings.KioskAktiv);
   ApplyPageFont();
   CheckHeaderPanels();
   const int ppi = qRound(screen() ? screen()->logicalDotsPerInch() : 96.0);
@@ -217,7 +217,7 @@ void TForm1::FormCreate() {
   const int countdownWidth = countdown->fontMetrics().horizontalAdvance(QStringLiteral(" next update check: 999 min")) +
                              2 * countdown->frameWidth() + 2 * countdown->margin() + 4;
   StatusBar1->setPanelWidth(2, qMax(StatusBar1->panelWidth(2), countdownWidth));
-  StatusBar1->setVisible(Settings.ShowStatusPanel);
+  StatusBar1->setVisible(Settings.ShowStatusPanel && !Settings.KioskAktiv);
   SetPanelText();
   setWindowTitle(QString::fromLatin1(kCaption));
   Panel1->show();

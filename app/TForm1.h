@@ -257,6 +257,10 @@ class TForm1 : public AlignPanel {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Kiosk mode ([Kiosk] Aktiv): swallows every key and click on the window,
+  // except Ctrl+Alt+F10 (settings) and Ctrl+Alt+Esc (end); true when the
+  // event was for this window.
+  bool KioskFilter(QObject* watched, QEvent* event);
   void createControls();
   // Opens the plan database for a load; on failure the page shows the
   // no-connection text. Sets DBVerbunden either way.

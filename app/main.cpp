@@ -18,10 +18,11 @@
 namespace {
 
 const cli::Program kProgram{
-    "zova-monitor", "zova-monitor\nzova-monitor --help | --version\n",
+    "zova-monitor", "zova-monitor [--kiosk]\nzova-monitor --help | --version\n",
     "Shows the substitution plan from Zova-Internet.mdb in the folder Datenpfad of the\n"
     "settings file $XDG_CONFIG_HOME/Kelvaro/Zova-Monitor/Zova-Monitor.ini (~/.config when\n"
     "XDG_CONFIG_HOME is unset). One monitor runs per settings folder.\n"
+    "--kiosk: kiosk mode for this run ([Kiosk] Aktiv=1): no key or click changes anything.\n"
     "QT_LOGGING_RULES=\"zova.*=true\" writes what it reads and why it fails to standard error.\n"
     "See zova-monitor(1).\n"};
 
@@ -39,8 +40,9 @@ void reportWorker() {
 
 int main(int argc, char** argv) {
   // The command line is answered before a display is opened.
-  const QStringList arguments = cli::arguments(argc, argv);
+  QStringList arguments = cli::arguments(argc, argv);
   if (const auto status = cli::answerHelpOrVersion(kProgram, arguments)) return *status;
+  KioskForThisRun = arguments.removeAll(QStringLiteral("--kiosk")) > 0;
   if (!arguments.isEmpty()) return cli::usageError(kProgram, QStringLiteral("unknown argument ") + arguments.first());
 
   // Two monitors on one settings folder would overwrite each other's

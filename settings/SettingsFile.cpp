@@ -18,11 +18,13 @@
 QString Programmpfad;
 QString Einstellungspfad;
 QString Pfad2007;
+bool KioskForThisRun = false;
 
 namespace {
 
 const QString kPfade = QStringLiteral("Pfade");
 const QString kSettings = QStringLiteral("Settings");
+const QString kKiosk = QStringLiteral("Kiosk");
 
 QString settingsFileName() { return Einstellungspfad + QStringLiteral("Zova-Monitor.ini"); }
 
@@ -60,6 +62,7 @@ void readAllKeys(const IniFile& ini) {
   s.ShowBLehrer = ini.readBool(kSettings, QStringLiteral("ShowBLehrer"), true);
   s.ShowBKlassen = ini.readBool(kSettings, QStringLiteral("ShowBKlassen"), true);
   s.KarenzZeit = ini.readInteger(kSettings, QStringLiteral("KarenzZeit"), 5);
+  s.KioskAktiv = ini.readBool(kKiosk, QStringLiteral("Aktiv"), false) || KioskForThisRun;
 }
 
 // Every key in the write order. Note "RefreshInterval": the same entry as the
@@ -123,7 +126,9 @@ bool ReadSettings() {
     readAllKeys(ini);
   } catch (const IniFileError& error) {
     qCInfo(lcSettings) << "Settings file cannot be read:" << error.what();
-    msgbox::show(QStringLiteral("Fehler beim Lesen der Datei ") + Einstellungspfad + QStringLiteral("Zova-Monitor.INI"));
+    // Shown without holding up the start: the plan comes with the defaults.
+    msgbox::notify(QStringLiteral("Fehler beim Lesen der Datei ") + Einstellungspfad +
+                   QStringLiteral("Zova-Monitor.INI"));
     readAllKeys(IniFile(QString()));  // nothing loaded: every key reads its default
     ok = false;
   }

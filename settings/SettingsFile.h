@@ -12,6 +12,8 @@
 extern QString Programmpfad;      // folder of the program file
 extern QString Einstellungspfad;  // <application data>/Kelvaro/Zova-Monitor/
 extern QString Pfad2007;          // <application data>/Kelvaro/Zentrova2007/
+// Kiosk mode for this run (--kiosk), whatever [Kiosk] Aktiv says; never written.
+extern bool KioskForThisRun;
 
 // The per-user application-data folder with a trailing separator.
 QString GetShellFolder();

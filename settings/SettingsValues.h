@@ -38,6 +38,8 @@ struct SettingsValues {
   bool ShowBLehrer = false;
   bool ShowBKlassen = false;
   qint32 KarenzZeit = 0;
+  // [Kiosk], set by the administrator and never written by the monitor
+  bool KioskAktiv = false;
 };
 
 // The one instance; tests reset it with Settings = SettingsValues{}.

@@ -4,12 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QScreen>
 
+#include "notifications/TMyNachrichtDLG.h"
 #include "plan/PlanState.h"
 #include "platform/PointerHider.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
+#include "settings/TMyEinstDlg.h"
 #include "tests/app/PlanFixture.h"
 
 namespace {
@@ -168,6 +172,67 @@ TEST_F(Keys, Escape_ClosesAndWritesTheSettings) {
   press(form->DBox, Qt::Key_Escape);
   EXPECT_FALSE(form->isVisible());
   EXPECT_TRUE(QFileInfo::exists(settingsFile()));
+}
+
+TEST_F(Keys, KioskMode_NoKeyOrClickChangesAnythingButCtrlAltF10AndCtrlAltEsc) {
+  writeSettings({"ShowSteuerPanel=1", "ShowStatusPanel=1"});
+  {
+    QFile ini(settingsFile());
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("[Kiosk]\nAktiv=1\n");
+  }
+  const TDateTime heute = zdt::today();
+  db.aula << makeDay(heute, "Stand", heute - 1, 30) << makeDay(heute + 1, "Stand", heute - 1, 3);
+  db.lehrer = db.aula;
+  db.write(planFolder());
+  startForm(1000, 600);
+  ASSERT_TRUE(Plan.AktuellerTag);
+  EXPECT_TRUE(form->Panel5->isHidden()) << "no control panel in kiosk mode";
+  EXPECT_TRUE(form->StatusBar1->isHidden()) << "no status bar in kiosk mode";
+  const QByteArray before = settingsText();
+  const int font = Settings.Fontsize, top = form->Grid->TopRow(), typ = Plan.AktuellerTyp;
+  for (const int key : {Qt::Key_Escape, Qt::Key_F5, Qt::Key_F7, Qt::Key_F10, Qt::Key_Plus, Qt::Key_Minus,
+                        Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Down})
+    for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::NoModifier),
+                                                  Qt::KeyboardModifiers(Qt::ControlModifier),
+                                                  Qt::KeyboardModifiers(Qt::AltModifier)}) {
+      press(form->DBox, key, modifiers);
+      press(form->Grid->viewport(), key, modifiers);
+    }
+  const QPoint inside(5, 5);
+  for (QWidget* target : std::initializer_list<QWidget*>{form->RadioButton4, form->DBox, form->TelefonBtn,
+                                                         form->Grid->viewport()}) {
+    QMouseEvent pressed(QEvent::MouseButtonPress, inside, target->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
+                        Qt::NoModifier);
+    QMouseEvent released(QEvent::MouseButtonRelease, inside, target->mapToGlobal(inside), Qt::LeftButton,
+                         Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &pressed);
+    QApplication::sendEvent(target, &released);
+    QWheelEvent wheel(inside, target->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &wheel);
+  }
+  QApplication::processEvents();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(Settings.Fontsize, font);
+  EXPECT_EQ(form->Grid->TopRow(), top);
+  EXPECT_EQ(Plan.AktuellerTyp, typ);
+  EXPECT_EQ(form->DBox->currentIndex(), 0);
+  EXPECT_EQ(MyNachrichtDLG, nullptr);
+  EXPECT_EQ(settingsText(), before);
+  EXPECT_FALSE(settingsText().contains("Kiosk=")) << "kiosk mode stays the administrator's setting";
+
+  bool opened = false;
+  TMyEinstDlg::setOpenedHandler([&](TMyEinstDlg& dlg) {
+    opened = true;
+    dlg.reject();
+  });
+  press(form->DBox, Qt::Key_F10, Qt::ControlModifier | Qt::AltModifier);
+  TMyEinstDlg::setOpenedHandler({});
+  EXPECT_TRUE(opened) << "Ctrl+Alt+F10 opens the settings";
+  press(form->DBox, Qt::Key_Escape, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_FALSE(form->isVisible()) << "Ctrl+Alt+Esc ends the program";
+  EXPECT_TRUE(settingsText().contains("[Kiosk]\r\nAktiv=1") || settingsText().contains("[Kiosk]\nAktiv=1"));
 }
 
 TEST_F(Keys, VersionButton_ShowsTheVersionMessage) {
