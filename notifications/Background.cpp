@@ -53,9 +53,16 @@ void runInBackground(QObject* context, std::function<void()> job, std::function<
           if (scope.active()) job();
         }
         // Posted before the count goes down, so that a waiter who sees no
-        // job left finds the result in its event queue. A context gone by
-        // then drops the call.
-        if (target && done) QMetaObject::invokeMethod(target.data(), std::move(done), Qt::QueuedConnection);
+        // job left finds the result in its event queue. Whether the context
+        // is still there is asked on its own thread, where it may go: a
+        // context gone by then drops the call.
+        if (done)
+          QMetaObject::invokeMethod(
+              QCoreApplication::instance(),
+              [target, done = std::move(done)] {
+                if (target) done();
+              },
+              Qt::QueuedConnection);
         --g_jobs;
       },
       Qt::QueuedConnection);

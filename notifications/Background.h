@@ -7,9 +7,8 @@
 // touches that connection or DM->ADOBCommand while the thread exists. A job
 // reads the notification file that PfadBenachrichtigungen named when it was
 // queued (TDM::NotificationFile on its thread), so a changed setting never
-// reaches a job halfway. When a job has ended, its `done` runs on the thread
-// of `context` (normally the display thread), unless `context` is gone by
-// then. Jobs take neither the clock nor the settings: whatever they need is
+// reaches a job halfway. When a job has ended, its `done` runs on the display
+// thread, unless `context` (an object of that thread) is gone by then. Jobs take neither the clock nor the settings: whatever they need is
 // worked out before they are queued.
 #pragma once
 
