@@ -149,17 +149,13 @@ struct PlanFileStamp {
 
 // Decided from the mount table alone: looking at a share that does not
 // answer would block the window.
-bool isLocalFileSystem(const QString& folder) {
-  const folders::FileSystemKind kind = folders::fileSystemKind(folder);
-  if (kind == folders::FileSystemKind::Unknown) {
-    // A folder whose mount cannot be found (a chroot whose root is no mount
-    // point, a container) is watched: a watch that never fires costs
-    // nothing, and the timer polls in any case.
+// A folder whose mount cannot be found counts as local and is watched: a
+// watch that never fires costs nothing, and the timer polls in any case.
+bool watchesLocally(const QString& folder) {
+  if (folders::fileSystemKind(folder) == folders::FileSystemKind::Unknown)
     qCInfo(lcPlan, "The file system of %s cannot be named; it counts as local and is watched",
            qUtf8Printable(QDir::toNativeSeparators(folder)));
-    return true;
-  }
-  return kind == folders::FileSystemKind::Local;
+  return folders::isLocalFileSystem(folder);
 }
 
 }  // namespace
@@ -171,7 +167,7 @@ void TForm1::WatchPlanFile() {
   if (!PlanWatcher->directories().isEmpty()) PlanWatcher->removePaths(PlanWatcher->directories());
   disconnect(PlanWatcher, nullptr, this, nullptr);
   const QString folder = Settings.Datenpfad.isEmpty() ? QDir::currentPath() : Settings.Datenpfad;
-  if (!isLocalFileSystem(folder) || !QFileInfo(folder).isDir()) return;
+  if (!watchesLocally(folder) || !QFileInfo(folder).isDir()) return;
   // The folder is watched too: an export that writes a new file and renames
   // it over the old one replaces the file the watch was on. Only a change of
   // the plan file itself counts; other files in the folder are no news.

@@ -197,11 +197,6 @@ struct FileIdentity {
 // an unchanged-looking file all the same.
 constexpr int kHashEveryNthPoll = 10;
 
-// A file system that cannot be named (the root of a chroot or a container,
-// which is no mount point of its own) counts as local, as for the plan
-// file's watch: a share always has a mount of its own, which names it.
-bool isLocalFile(const QString& path) { return folders::fileSystemKind(path) != folders::FileSystemKind::Remote; }
-
 // The identity and hash of the file each path held when it was last found
 // complete, so that a poll of a file that did not change costs one stat().
 // An identity counts once it is confirmed: seen after the quiet time of a
@@ -228,18 +223,15 @@ class KnownExports {
       const auto it = m_known.find(path);
       if (it != m_known.end() && it->second.identity.device == identity.device) return it->second.local;
     }
-    return isLocalFile(path);
+    return folders::isLocalFileSystem(path);
   }
   // The file had `hash` and looked as `identity` before and after it was
-  // read; `quiet`: it had also been unchanged for the quiet time.
-  // The mount table is read again only when the file lies on another device
-  // than before (a share mounted over the folder).
-  void remember(const QString& path, const FileIdentity& identity, const QByteArray& hash, bool quiet) {
+  // read; `quiet`: it had also been unchanged for the quiet time; `local`:
+  // what isLocal() said of it.
+  void remember(const QString& path, const FileIdentity& identity, const QByteArray& hash, bool quiet, bool local) {
     const QMutexLocker locker(&m_mutex);
     const auto it = m_known.find(path);
-    const bool known = it != m_known.end();
-    const bool seenBefore = known && it->second.identity == identity && it->second.hash == hash;
-    const bool local = known && it->second.identity.device == identity.device ? it->second.local : isLocalFile(path);
+    const bool seenBefore = it != m_known.end() && it->second.identity == identity && it->second.hash == hash;
     m_known[path] = {identity, hash, local, quiet || seenBefore, 0};
   }
 
@@ -464,7 +456,7 @@ CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByte
     return result(Kind::Incomplete, QStringLiteral("Database file %1 is being written (it changed while it was read)").arg(path));
   if (!previousHash.isEmpty() && first.hash == previousHash) {
     // Remembered only when the file looked the same before and after the read.
-    if (FileIdentity::of(path) == identity) knownExports().remember(path, identity, first.hash, false);
+    if (FileIdentity::of(path) == identity) knownExports().remember(path, identity, first.hash, false, local);
     return result(Kind::Unchanged, {}, first.hash);
   }
   if (first.content.isEmpty()) return result(Kind::Incomplete, QStringLiteral("Database file %1 is empty").arg(path));
@@ -508,7 +500,7 @@ CopyResult attemptCopy(const QString& path, const QString& copyPath, const QByte
   if (!copy.publish())
     return result(Kind::Unreachable, QStringLiteral("Cannot replace the copy %1 of %2").arg(copyPath, path));
   if (local) writeWatch().copied(path);
-  if (FileIdentity::of(path) == identity) knownExports().remember(path, identity, first.hash, true);
+  if (FileIdentity::of(path) == identity) knownExports().remember(path, identity, first.hash, true, local);
   return result(Kind::Copied, {}, first.hash);
 }
 

@@ -704,7 +704,7 @@ void remember(const MdbTable& table, int column, const QVector<PageRange>& pages
   const MdbDatabase::FileStamp& stamp = table.database().stamp();
   if (stamp.size < 0 || seenNs < settledNs()) return;
   // Changes on a share may show late in the stamp.
-  if (folders::fileSystemKind(table.database().path()) != folders::FileSystemKind::Local) return;
+  if (!folders::isLocalFileSystem(table.database().path())) return;
   const std::lock_guard<std::mutex> guard(g_rememberedLock);
   g_remembered.removeIf([&](const RememberedTable& entry) {
     return entry.column == column && entry.table == table.name() && entry.path == table.database().path();

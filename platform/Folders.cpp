@@ -68,4 +68,6 @@ FileSystemKind fileSystemKind(const QString& path) {
   return FileSystemKind::Local;
 }
 
+bool isLocalFileSystem(const QString& path) { return fileSystemKind(path) != FileSystemKind::Remote; }
+
 }  // namespace folders

@@ -29,6 +29,12 @@ QString fileSystemType(const QString& path);
 // the share may stop answering), or none at all.
 enum class FileSystemKind { Local, Remote, Unknown };
 FileSystemKind fileSystemKind(const QString& path);
+// Whether the kernel sees every write to files under `path` (watches and
+// file stamps can be trusted): true unless its kind is Remote. A file
+// system that cannot be named (the root of a chroot or a container, which
+// is no mount point of its own) counts as local: a share always has a mount
+// of its own, which names it.
+bool isLocalFileSystem(const QString& path);
 
 // The text with a trailing "/" added when it has none (empty stays empty).
 QString withTrailingSeparator(const QString& path);
