@@ -68,8 +68,6 @@ void runInBackground(QObject* context, std::function<void()> job, std::function<
       Qt::QueuedConnection);
 }
 
-int backgroundJobs() { return g_jobs; }
-
 bool waitForBackground(int timeoutMs) {
   const QDeadlineTimer deadline(timeoutMs);
   for (;;) {

@@ -19,9 +19,6 @@ namespace notifications {
 
 void runInBackground(QObject* context, std::function<void()> job, std::function<void()> done);
 
-// Jobs queued and not yet ended.
-int backgroundJobs();
-
 // Waits until every job queued so far has ended and their `done` have run
 // (tests, and tools that report what a check found), but at most
 // `timeoutMs`; true when all have ended. Runs the calling thread's events.

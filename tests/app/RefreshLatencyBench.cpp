@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -40,8 +41,8 @@ qint64 median(QList<qint64> values) {
   return values.isEmpty() ? -1 : values[values.size() / 2];
 }
 
-// Runs the event loop until the form shows a page of the plan (or 20 s).
-bool waitForPage(TForm1& form, const std::function<bool()>& done) {
+// Runs the event loop until `done` (or 20 s).
+bool waitFor(const std::function<bool()>& done) {
   QElapsedTimer waited;
   waited.start();
   while (!done() && waited.elapsed() < 20000) QApplication::processEvents(QEventLoop::AllEvents, 2);
@@ -55,7 +56,7 @@ int firstPage(const QString& htmlFile) {
   TForm1 form;
   form.resize(1280, 800);
   form.show();
-  const bool shown = waitForPage(form, [&] { return form.LayoutCount > 0 && Plan.AktuellerTag && form.Grid->isVisible(); });
+  const bool shown = waitFor([&] { return form.LayoutCount > 0 && Plan.AktuellerTag && form.Grid->isVisible(); });
   // A page is complete once painted.
   form.repaint();
   const qint64 ms = g_sinceMain.elapsed();
@@ -133,7 +134,7 @@ int exports(bool renamed, int rounds, const QString& work) {
   TForm1 form;
   form.resize(1280, 800);
   form.show();
-  waitForPage(form, [&] { return form.LayoutCount > 0 && Plan.AktuellerTag; });
+  waitFor([&] { return form.LayoutCount > 0 && Plan.AktuellerTag; });
   form.UpdateTimer->stop();
   const QString plan = data + "/Zova-Internet.mdb";
   QList<qint64> ms;
@@ -156,7 +157,7 @@ int exports(bool renamed, int rounds, const QString& work) {
     }
     QElapsedTimer clock;
     clock.start();
-    waitForPage(form, [&] { return form.LayoutCount != before; });
+    waitFor([&] { return form.LayoutCount != before; });
     ms << (form.LayoutCount != before ? clock.elapsed() : -1);
     std::printf("round %d: %lld ms from the end of the export to the new page\n", round, ms.last());
     // Apart by more than a poll's work, so rounds do not overlap.
