@@ -135,21 +135,10 @@ void TForm1::TelefonBtnClick() {
   auto* dialog = new TMyNachrichtDLG(this);
   MyNachrichtDLG = dialog;
   dialog->ShowLoading();
-  auto loaded = std::make_shared<TNachrichtListe>();
-  auto ok = std::make_shared<bool>(false);
-  auto connected = std::make_shared<bool>(false);
-  const QString select = TNachrichtListe::SelectStatement(14);
-  notifications::runInBackground(
-      dialog, [loaded, ok, connected, select] { *ok = loaded->LoadRows(select, false, *connected); },
-      [this, dialog, loaded, ok, connected] {
-        if (!*ok) {
-          dialog->reject();
-          if (!*connected) msgbox::notify(QStringLiteral("Tabelle kann nicht geöffnet werden!"), this);
-          return;
-        }
-        Nachrichten.TakeItems(*loaded);
-        dialog->ShowList();
-      });
+  dialog->LoadList([this, dialog](bool connected) {
+    dialog->reject();
+    if (!connected) msgbox::notify(QStringLiteral("Tabelle kann nicht geöffnet werden!"), this);
+  });
   dialog->exec();
   MyNachrichtDLG = nullptr;
   delete dialog;

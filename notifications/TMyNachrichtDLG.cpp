@@ -175,7 +175,8 @@ void TMyNachrichtDLG::FinishTickOff(const TNachrichtsatz& written, bool ok, std:
     if (r) *r = written;  // the row as now written guards the next write
   } else {
     if (r && r->Status == written.Status) r->Status = before;
-    if (written.RowChangedOnSave) ReloadList();
+    // The issuing side changed the row since it was loaded: show it as it is now.
+    if (written.RowChangedOnSave) LoadList();
     msgbox::notify(TickOffFailure(written), this);
   }
   ShowList();
@@ -204,19 +205,19 @@ QString TMyNachrichtDLG::TickOffFailure(const TNachrichtsatz& record) {
   return QStringLiteral("Die Benachrichtigung wurde nicht als erledigt gespeichert!") + QChar(u'\r') + reason;
 }
 
-void TMyNachrichtDLG::ReloadList() {
-  // The issuing side changed the row since it was loaded: show it as it is now.
+void TMyNachrichtDLG::LoadList(std::function<void(bool connected)> failed) {
   auto fresh = std::make_shared<TNachrichtListe>();
   auto ok = std::make_shared<bool>(false);
+  auto connected = std::make_shared<bool>(false);
   const QString select = TNachrichtListe::SelectStatement(14);
+  const bool quiet = !failed;
   notifications::runInBackground(
-      this,
-      [fresh, ok, select] {
-        bool connected = false;
-        *ok = fresh->LoadRows(select, true, connected);
-      },
-      [this, fresh, ok] {
-        if (!*ok) return;
+      this, [fresh, ok, connected, select, quiet] { *ok = fresh->LoadRows(select, quiet, *connected); },
+      [this, fresh, ok, connected, failed] {
+        if (!*ok) {
+          if (failed) failed(*connected);
+          return;
+        }
         Nachrichten.TakeItems(*fresh);
         ShowList();
       });

@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <cstdint>
+#include <functional>
 
 #include "notifications/CheckListBox.h"
 #include "notifications/ColorButton.h"
@@ -58,8 +59,11 @@ class TMyNachrichtDLG : public QDialog {
   void FinishTickOff(const TNachrichtsatz& written, bool ok, std::uint8_t before);
   // Why a tick-off was not written, for the person at the screen.
   static QString TickOffFailure(const TNachrichtsatz& record);
-  // Loads Nachrichten again on the notification thread, then ShowList.
-  void ReloadList();
+  // Loads the notifications of the last 14 days into Nachrichten on the
+  // notification thread, then ShowList. When that fails, `failed` runs with
+  // whether the database opened (a database that cannot be opened is then
+  // not queried); without it the list shown stays as it is.
+  void LoadList(std::function<void(bool connected)> failed = {});
   // The empty list with " Benachrichtigungen werden geladen …" in Edit1,
   // while TelefonBtnClick's load runs.
   void ShowLoading();
