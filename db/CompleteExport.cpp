@@ -22,13 +22,13 @@
 #include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
-#include <sys/stat.h>
 #include <map>
 #include <optional>
 
 #include "db/Database.h"
 #include "db/JetFile.h"
 #include "db/JetStructure.h"
+#include "platform/FileIdentity.h"
 #include "platform/Folders.h"
 
 namespace db::engine {
@@ -167,30 +167,6 @@ QString blockingLockFile(const QString& path, const FileState& state) {
   if (lock.isEmpty()) return {};
   return sightings.isStale(lock, state) ? QString() : lock;
 }
-
-// What stat() tells of a file without reading it. Any write to a local file
-// moves its change time (which no program can set back); a file renamed into
-// place is another inode.
-struct FileIdentity {
-  bool exists = false;
-  qint64 size = 0;
-  qint64 modifiedNs = 0;
-  qint64 changedNs = 0;
-  quint64 inode = 0;
-  quint64 device = 0;
-  bool operator==(const FileIdentity&) const = default;
-
-  static FileIdentity of(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    return {true,
-            st.st_size,
-            qint64{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec,
-            qint64{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec,
-            static_cast<quint64>(st.st_ino),
-            static_cast<quint64>(st.st_dev)};
-  }
-};
 
 // On a network or user-space file system, time stamps of another client's
 // writes can show late: there the content is hashed at every tenth poll of

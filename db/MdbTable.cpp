@@ -213,9 +213,7 @@ MdbDatabase::MdbDatabase(const QString& path, bool writable) : m_path(path) {
   MdbHandle* mdb = mdbOf(*this);
   struct stat status {};
   if (::fstat(fileno(mdb->f->stream), &status) == 0) {
-    m_stamp = {quint64(status.st_dev), quint64(status.st_ino), qint64(status.st_size),
-               qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
-               qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
+    m_stamp = FileIdentity::of(status);
     if (status.st_size > 0)
       m_pageCount =
           static_cast<quint32>(qMin<quint64>(quint64(status.st_size) / quint64(mdb->fmt->pg_size), 0xffffffffu));
@@ -653,7 +651,7 @@ bool mayMeet(const PageRange& range, const KeyComparison& key) {
 
 struct RememberedTable {
   QString path;
-  MdbDatabase::FileStamp stamp;
+  FileIdentity stamp;
   QString table;
   int column = -1;
   QVector<PageRange> pages;  // in scan order; pages without rows left out
@@ -677,13 +675,13 @@ std::optional<QVector<PageRange>> rememberedPages(const MdbTable& table, int col
 // long before a scan began cannot hide a write the scan missed.
 struct Sighting {
   QString path;
-  MdbDatabase::FileStamp stamp;
+  FileIdentity stamp;
   QElapsedTimer since;
 };
 std::mutex g_sightingLock;
 QList<Sighting> g_sightings;
 
-qint64 seenForNs(const QString& path, const MdbDatabase::FileStamp& stamp) {
+qint64 seenForNs(const QString& path, const FileIdentity& stamp) {
   const std::lock_guard<std::mutex> guard(g_sightingLock);
   for (Sighting& sighting : g_sightings)
     if (sighting.path == path) {
@@ -701,8 +699,8 @@ qint64 seenForNs(const QString& path, const MdbDatabase::FileStamp& stamp) {
 
 // `seenNs`: how long the file had been seen with its stamp when the scan began.
 void remember(const MdbTable& table, int column, const QVector<PageRange>& pages, qint64 seenNs) {
-  const MdbDatabase::FileStamp& stamp = table.database().stamp();
-  if (stamp.size < 0 || seenNs < settledNs()) return;
+  const FileIdentity& stamp = table.database().stamp();
+  if (!stamp.exists || seenNs < settledNs()) return;
   // Changes on a share may show late in the stamp.
   if (!folders::isLocalFileSystem(table.database().path())) return;
   const std::lock_guard<std::mutex> guard(g_rememberedLock);

@@ -18,6 +18,7 @@
 
 #include "db/ResultTable.h"
 #include "db/SqlParser.h"
+#include "platform/FileIdentity.h"
 
 struct _MdbHandle;
 typedef struct S_MdbTableDef MdbTableDef;
@@ -49,21 +50,13 @@ class MdbDatabase {
 
   // What the file system said about the file when it was opened: the same
   // stamp later means the same content, once the file has settled.
-  struct FileStamp {
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-    bool operator==(const FileStamp&) const = default;
-  };
-  const FileStamp& stamp() const { return m_stamp; }
+  const FileIdentity& stamp() const { return m_stamp; }
 
  private:
   QString m_path;
   void* m_handle = nullptr;
   quint32 m_pageCount = 0;
-  FileStamp m_stamp;
+  FileIdentity m_stamp;
 };
 
 // One row as read: where it lives, its bytes, and its decoded values.
