@@ -62,7 +62,7 @@ void Connection::open() {
   try {
     ConnectionSettings settings = parseConnectionString(d->connectionString);
     d->settings = settings;
-    qCInfo(lcDb).noquote() << "Opening" << settings.dataSource << (settings.readOnly ? "to read" : "to update");
+    qCDebug(lcDb).noquote() << "Opening" << settings.dataSource << (settings.readOnly ? "to read" : "to update");
     // All file access runs in a worker: a file on a stalled network share
     // must not freeze the caller either.
     if (!settings.readOnly) {

@@ -68,6 +68,8 @@ void runInBackground(QObject* context, std::function<void()> job, std::function<
       Qt::QueuedConnection);
 }
 
+bool backgroundBusy() { return g_jobs > 0; }
+
 bool waitForBackground(int timeoutMs) {
   const QDeadlineTimer deadline(timeoutMs);
   for (;;) {

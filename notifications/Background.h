@@ -19,6 +19,10 @@ namespace notifications {
 
 void runInBackground(QObject* context, std::function<void()> job, std::function<void()> done);
 
+// True while a job is queued or running (a restart waits for it, so that
+// no tick-off is cut short).
+bool backgroundBusy();
+
 // Waits until every job queued so far has ended and their `done` have run
 // (tests, and tools that report what a check found), but at most
 // `timeoutMs`; true when all have ended. Runs the calling thread's events.

@@ -9,15 +9,12 @@
 #include <QDBusPendingReply>
 
 #include "platform/Logging.h"
-
-#include <poll.h>
-#include <sys/socket.h>
+#include "platform/X11Connection.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 
 namespace {
-
 
 const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
@@ -28,17 +25,6 @@ constexpr int kBusTimeoutMs = 5000;
 QString newConnectionName() {
   static QAtomicInteger<int> counter;
   return QStringLiteral("zova-screensaver-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
-// True when the X server has closed the connection (logout, server crash).
-// Xlib ends the process on any request over a dead connection, so the
-// inhibitor must not send one then.
-bool connectionClosed(Display* display) {
-  pollfd fd{ConnectionNumber(display), POLLIN, 0};
-  if (::poll(&fd, 1, 0) <= 0) return false;
-  if (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
-  char byte;
-  return ::recv(fd.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
 }  // namespace
@@ -127,7 +113,7 @@ void ScreenSaverInhibitor::releaseX11() {
   if (!m_display) return;
   Display* display = m_display;
   m_display = nullptr;
-  if (connectionClosed(display)) return;  // the server lifted the suspension itself
+  if (x11::connectionClosed(display)) return;  // the server lifted the suspension itself
   XScreenSaverSuspend(display, False);
   XCloseDisplay(display);
 }

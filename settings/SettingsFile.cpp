@@ -63,6 +63,9 @@ void readAllKeys(const IniFile& ini) {
   s.ShowBKlassen = ini.readBool(kSettings, QStringLiteral("ShowBKlassen"), true);
   s.KarenzZeit = ini.readInteger(kSettings, QStringLiteral("KarenzZeit"), 5);
   s.KioskAktiv = ini.readBool(kKiosk, QStringLiteral("Aktiv"), false) || KioskForThisRun;
+  s.KioskAn = ini.readString(kKiosk, QStringLiteral("An"), QString()).trimmed();
+  s.KioskAus = ini.readString(kKiosk, QStringLiteral("Aus"), QString()).trimmed();
+  s.KioskTage = ini.readString(kKiosk, QStringLiteral("Tage"), QString()).trimmed();
 }
 
 // Every key in the write order. Note "RefreshInterval": the same entry as the

@@ -40,6 +40,11 @@ struct SettingsValues {
   qint32 KarenzZeit = 0;
   // [Kiosk], set by the administrator and never written by the monitor
   bool KioskAktiv = false;
+  // The screen's hours (see app/SleepHours.h), as written: "06:30", "17:30",
+  // "Mo-Fr"; empty when the key is missing
+  QString KioskAn;
+  QString KioskAus;
+  QString KioskTage;
 };
 
 // The one instance; tests reset it with Settings = SettingsValues{}.

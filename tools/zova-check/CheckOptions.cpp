@@ -76,7 +76,7 @@ std::optional<CheckOptions> parseCheckOptions(const QStringList& arguments, QStr
     } else {
       bool ok = false;
       options.page = value.toInt(&ok);
-      if (!ok || options.page < 1) return fail(QStringLiteral("--page takes a page number from 1, not \"%1\"").arg(value));
+      if (!ok || *options.page < 1) return fail(QStringLiteral("--page takes a page number from 1, not \"%1\"").arg(value));
       pictureOption = true;
     }
   }

@@ -24,7 +24,8 @@ struct CheckOptions {
   std::optional<QSize> size;          // the window size of the picture; none: Width x Height of the settings
   std::optional<int> audience;        // 0 pupils, 1 teachers; none: the audience the monitor shows
   std::optional<QDate> day;           // the plan day of the picture; none: the day the monitor shows
-  int page = 1;                       // the page of that day, from 1
+  std::optional<int> page;            // the page of that day, from 1; none: 1
+                                      // (or the running monitor's page, see runCheck)
 };
 
 // The options in `arguments` (without the program name). Returns nothing and

@@ -19,7 +19,9 @@
 #include "notifications/Background.h"
 #include "platform/CommandLine.h"
 #include "platform/MessageBox.h"
+#include "platform/RuntimeStatus.h"
 #include "plan/PlanState.h"
+#include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
 
 namespace {
@@ -157,12 +159,13 @@ QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
       form.DBoxChange();
     }
   }
-  if (options.page > form.AnzSeiten)
+  const int page = options.page.value_or(1);
+  if (page > form.AnzSeiten)
     throw CheckProblem{true, QString(),
                        QStringLiteral("%1 has %2 page(s) at %3x%4, not %5")
                            .arg(Plan.AktuellerTag ? QStringLiteral("the day") : QStringLiteral("the state text"))
-                           .arg(form.AnzSeiten).arg(form.width()).arg(form.height()).arg(options.page)};
-  if (Plan.AktuellerTag) form.ShowPage(options.page);
+                           .arg(form.AnzSeiten).arg(form.width()).arg(form.height()).arg(page)};
+  if (Plan.AktuellerTag) form.ShowPage(page);
   QCoreApplication::processEvents();
   const QImage picture = form.grab().toImage();
   QImageWriter writer(options.png, "png");
@@ -173,10 +176,26 @@ QJsonObject renderPicture(TForm1& form, const CheckOptions& options) {
   report["window"] = QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
   report["audience"] = Plan.AktuellerTyp;
   report["date"] = Plan.AktuellerTag ? QJsonValue(dayText(Plan.AktuellerTag->Datum)) : QJsonValue();
-  report["page"] = Plan.AktuellerTag ? options.page : 1;
+  report["page"] = Plan.AktuellerTag ? page : 1;
   report["pages"] = form.AnzSeiten;
   report["changingRegions"] = changingRegions(form);
   return report;
+}
+
+// The picture of the page a running monitor shows, when the command line
+// chooses none of audience, day, page and size (and asks about now).
+CheckOptions pictureOfRunningPage(const CheckOptions& options, const std::optional<QJsonObject>& running) {
+  CheckOptions picture = options;
+  if (!running || options.at || options.audience || options.day || options.page || options.size) return picture;
+  const QJsonObject screen = (*running)["screen"].toObject();
+  if (screen["shows"].toString() != QLatin1String("plan")) return picture;
+  picture.audience = screen["audience"].toInt();
+  picture.day = QDate::fromString(screen["date"].toString(), Qt::ISODate);
+  picture.page = screen["page"].toInt(1);
+  const QStringList window = screen["window"].toString().split(u'x');
+  if (window.size() == 2)
+    picture.size = QSize(qBound(1, window[0].toInt(), kLargestWindow), qBound(1, window[1].toInt(), kLargestWindow));
+  return picture;
 }
 
 }  // namespace
@@ -196,6 +215,16 @@ CheckResult runCheck(const CheckOptions& options) {
   report["program"] = QStringLiteral("zova-check");
   report["version"] = cli::version();
   report["at"] = momentText(zdt::now());
+  // A monitor running on these settings tells what its screen shows now.
+  QString notRunning;
+  const std::optional<QJsonObject> running = runtimestatus::readFor(Einstellungspfad, &notRunning);
+  if (running) {
+    QJsonObject status = *running;
+    status["runs"] = true;
+    report["running"] = status;
+  } else {
+    report["running"] = QJsonObject{{"runs", false}, {"why", notRunning}};
+  }
   report["settings"] = settingsReport(messages.texts);
   const QJsonObject planFile = planFileReport(startMs);
   report["planFile"] = planFile;
@@ -240,7 +269,7 @@ CheckResult runCheck(const CheckOptions& options) {
   report["screen"] = screen;
   report["notifications"] = notificationsReport(form, messages.texts);
 
-  if (!options.png.isEmpty()) report["png"] = renderPicture(form, options);
+  if (!options.png.isEmpty()) report["png"] = renderPicture(form, pictureOfRunningPage(options, running));
   resizeWindow(form, settingsSize);
   measureDays(form, audiences);
   QJsonObject days;
@@ -254,7 +283,10 @@ CheckResult runCheck(const CheckOptions& options) {
     shown.append(QJsonObject{{"caption", messages.captions.value(i)}, {"text", messages.texts[i]}});
   report["messages"] = shown;
   CheckResult result;
-  result.status = showsPlan ? 0 : 1;
+  // What the wall shows counts: the running screen, else a fresh start's.
+  const bool wallShowsPlan =
+      running ? (*running)["screen"].toObject()["shows"].toString() == QLatin1String("plan") : showsPlan;
+  result.status = wallShowsPlan ? 0 : 1;
   report["exitStatus"] = result.status;
   result.report = report;
   return result;

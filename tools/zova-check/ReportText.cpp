@@ -33,10 +33,60 @@ QStringList strings(const QJsonArray& array) {
   return list;
 }
 
+// What the running monitor's status file says, or why there is none.
+void writeRunning(Writer& out, const QJsonObject& running) {
+  if (!running["runs"].toBool()) {
+    out.line(QStringLiteral("No monitor runs on these settings (%1).").arg(running["why"].toString()));
+    out.line();
+    return;
+  }
+  const QJsonObject screen = running["screen"].toObject();
+  const QString monitor = QStringLiteral("The running monitor (version %1, process %2, since %3)")
+                              .arg(running["version"].toString())
+                              .arg(running["pid"].toInteger())
+                              .arg(running["started"].toString());
+  if (screen["shows"].toString() == QLatin1String("plan"))
+    out.line(QStringLiteral("%1 shows the plan of %2 for the %3, page %4 of %5.")
+                 .arg(monitor, screen["date"].toString(), screen["audienceName"].toString())
+                 .arg(screen["page"].toInt())
+                 .arg(screen["pages"].toInt()));
+  else
+    out.line(QStringLiteral("%1 shows %2.").arg(monitor, quoted(screen["stateText"].toString())));
+  const QJsonObject plan = running["planFile"].toObject();
+  out.field(QStringLiteral("plan file"), plan["file"].toString());
+  if (screen.contains(QStringLiteral("exported")))
+    out.field(QStringLiteral("export"), QStringLiteral("of %1, taken at %2")
+                                            .arg(screen["exported"].toString(), plan["takenAt"].toString()));
+  QString poll = plan["lastPoll"].isNull() ? QStringLiteral("none yet")
+                                           : plan["lastPoll"].toString() + u' ' + plan["lastPollOutcome"].toString();
+  if (!plan["lastPollError"].toString().isEmpty()) poll += QStringLiteral(": ") + plan["lastPollError"].toString();
+  out.field(QStringLiteral("last poll"), poll);
+  if (!plan["outageSince"].isNull())
+    out.field(QStringLiteral("outage"), QStringLiteral("since %1, the last complete plan stands in")
+                                            .arg(plan["outageSince"].toString()));
+  const QJsonObject power = running["screenPower"].toObject();
+  QString screenState = power["switchedOff"].toBool() ? QStringLiteral("off outside its hours %1").arg(power["hours"].toString())
+                                                      : QStringLiteral("on");
+  if (power["switchedOff"].toBool() && !power["switchable"].toBool())
+    screenState = QStringLiteral("should be off outside its hours %1, but %2")
+                      .arg(power["hours"].toString(), power["reason"].toString());
+  if (power.contains(QStringLiteral("problem"))) screenState += QStringLiteral(" (hours ignored: %1)").arg(power["problem"].toString());
+  out.field(QStringLiteral("screen"), screenState);
+  out.field(QStringLiteral("kiosk mode"), yesNo(running["kiosk"].toBool()));
+  const QJsonObject telephone = running["telephone"].toObject();
+  out.field(QStringLiteral("telephone"), !telephone["shown"].toBool() ? QStringLiteral("not shown")
+                                         : telephone["due"].toBool() ? QStringLiteral("shown, notifications due")
+                                                                     : QStringLiteral("shown, nothing due"));
+  if (running["restartPending"].toBool())
+    out.field(QStringLiteral("restart"), QStringLiteral("the program file was replaced; it starts anew at the next quiet moment"));
+  out.line();
+}
+
 void writeSummary(Writer& out, const QJsonObject& report) {
   const QJsonObject screen = report["screen"].toObject();
   out.line(QStringLiteral("zova-check %1, standing at %2").arg(report["version"].toString(), report["at"].toString()));
   out.line();
+  writeRunning(out, report["running"].toObject());
   if (screen["shows"].toString() == QLatin1String("plan"))
     out.line(QStringLiteral("A monitor started now shows the plan of %1 for the %2: %3.")
                  .arg(screen["date"].toString(), screen["audienceName"].toString(), screen["why"].toString()));

@@ -8,16 +8,6 @@
 #include "plan/PlanState.h"
 #include "richtext/RichEdit.h"
 
-QString audienceName(int infoTyp) {
-  return infoTyp == 0 ? QStringLiteral("Schülerinformation") : QStringLiteral("Lehrerinformation");
-}
-
-QString dayText(double datum) { return zdt::toDate(datum).toString(Qt::ISODate); }
-
-QString momentText(double moment) {
-  return zdt::toQDateTime(moment).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-}
-
 namespace {
 
 // The lists of Grid2 above its page row: a caption in column 0 starts a list,
