@@ -114,6 +114,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 // administrator at the screen opens the settings with Ctrl+Alt+F10 and ends
 // the program with Ctrl+Alt+Esc. Other windows (the settings dialog opened
 // so) are not filtered.
+//
+// X11's usual keyboard map makes Ctrl+Alt+F10 "switch to console 10", which
+// the X server acts on itself; there Shift may be held as well
+// (Ctrl+Shift+Alt+F10 reaches the window as F10), and an X server set not to
+// switch consoles (setxkbmap -option srvrkeys:none) passes Ctrl+Alt+F10 on.
 bool TForm1::KioskFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
