@@ -42,7 +42,10 @@ QString fileFor(const QString& settingsFolder) {
 }
 
 Writer::~Writer() {
-  if (!m_lastWritten.isEmpty()) QFile::remove(m_file);
+  if (m_lastWritten.isEmpty()) return;
+  QFile::remove(m_file);
+  // The folder goes with the last monitor of this user that leaves.
+  QDir().rmdir(QFileInfo(m_file).path());
 }
 
 bool Writer::write(const QJsonObject& status, QString* error) {

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
+#include <sys/stat.h>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -36,6 +38,7 @@ QStringList snapshot(const QString& root) {
 
 QProcessEnvironment monitorEnvironment(const QString& configHome) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* set : {"QT_LOGGING_RULES", "QT_MESSAGE_PATTERN", "JOURNAL_STREAM"}) environment.remove(set);
   environment.insert("XDG_CONFIG_HOME", configHome);
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   return environment;
@@ -85,6 +88,41 @@ TEST(MonitorStart, MissingWorker_IsReportedInTheDbLog) {
   monitor.kill();
   monitor.waitForFinished();
   EXPECT_TRUE(log.contains(QFile::encodeName(dir.filePath("zova-db-worker")) + "\" is missing")) << log.toStdString();
+}
+
+// With no logging variable set, the monitor's start says which database
+// worker it uses (zova.db at info level): under systemd as a journal entry
+// of priority 6, elsewhere as a line with the date and time in front.
+TEST(MonitorStart, LogWithoutAnySetting_ReachesTheJournalOrIsTimeStamped) {
+  for (const bool journal : {true, false}) {
+    QTemporaryDir dir;
+    const QString captured = dir.filePath("stderr");
+    QFile(captured).open(QIODevice::WriteOnly);
+    QProcessEnvironment environment = monitorEnvironment(dir.filePath("config"));
+    if (journal) {
+      struct stat status {};
+      ASSERT_EQ(::stat(QFile::encodeName(captured).constData(), &status), 0);
+      environment.insert("JOURNAL_STREAM", QStringLiteral("%1:%2").arg(status.st_dev).arg(status.st_ino));
+    }
+    QProcess monitor;
+    monitor.setProcessEnvironment(environment);
+    monitor.setStandardErrorFile(captured);
+    monitor.start(ZOVA_MONITOR_EXE, {});
+    ASSERT_TRUE(monitor.waitForStarted());
+    QByteArray log;
+    waitFor([&] {
+      QFile file(captured);
+      file.open(QIODevice::ReadOnly);
+      log = file.readAll();
+      return log.contains("Database worker");
+    }, 20000);
+    monitor.kill();
+    monitor.waitForFinished();
+    const QRegularExpression line(journal ? "^<6>zova\\.db: Database worker: "
+                                          : "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} zova\\.db: Database worker: ",
+                                  QRegularExpression::MultilineOption);
+    EXPECT_TRUE(line.match(QString::fromUtf8(log)).hasMatch()) << (journal ? "journal: " : "terminal: ") << log.toStdString();
+  }
 }
 
 TEST(MonitorStop, Sigterm_WritesTheSettingsAndLeavesNoFileInAnyTemporaryFolder) {
