@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QScreen>
 
+#include "app/SettingsAndNotifications.h"
 #include "app/TForm1.h"
 #include "notifications/Notifications.h"
 #include "plan/DataModule.h"
@@ -196,7 +197,7 @@ void TForm1::FormCreate() {
   SetupSettingsFolders(m_purpose == Purpose::Monitor);
   // 5-7
   LastDate = zdt::today();
-  ReadSettings();
+  ReadSettingsAndInitNotifications();
   TelefonBtn->setVisible(NotificationsAvailable);
   // 8-10: window placement
   if (Settings.Left < 0) Settings.Left = 0;

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 
 #include "app/TForm1.h"
-#include "db/WorkerClient.h"
+#include "db/worker/WorkerClient.h"
 #include "notifications/Background.h"
 #include "plan/DataModule.h"
 #include "platform/CommandLine.h"

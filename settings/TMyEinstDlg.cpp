@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "notifications/Notifications.h"
 #include "platform/FolderPicker.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
@@ -252,7 +251,7 @@ void TMyEinstDlg::FormCreate() {
   // position outside the spinner's range is refused, so a time before 07:00
   // leaves the spinner at 07:00
   UpDown5->setPosition(minutesOf(s.Haltbarkeit) / 15);
-  // 3
+  // the columns shown for each audience
   m_kopie.ShowALehrer = s.ShowALehrer;
   m_kopie.ShowAKlassen = s.ShowAKlassen;
   m_kopie.ShowAKurse = s.ShowAKurse;
@@ -288,7 +287,7 @@ void TMyEinstDlg::FormCreate() {
   CheckBox8->setChecked(m_kopie.ShowARaeume);
   CheckBox9->setChecked(m_kopie.ShowBKlassen);
   CheckBox10->setChecked(m_kopie.ShowBLehrer);
-  // 5
+  // the shelf life as text beside its spinner
   Edit5->setText(HaltbarkeitText(UpDown5->position()));
 }
 
@@ -348,17 +347,17 @@ void TMyEinstDlg::OKBtnClick() {
   m_kopie.AnzeigeTage = Edit2->value();
   const int minutes = UpDown5->position() * 15;
   m_kopie.Haltbarkeit = zdt::encodeTime(minutes / 60, minutes % 60, 0);
-  // 2-3
+  // which change needs the window or the file watch to follow
   VollbildChanged = m_kopie.Vollbild != s.Vollbild;
   PfadeChanged = m_kopie.Datenpfad != s.Datenpfad || m_kopie.PfadBenachrichtigungen != s.PfadBenachrichtigungen;
-  // 4
+  // the columns shown for each audience
   m_kopie.ShowALehrer = CheckBox5->isChecked();
   m_kopie.ShowAKlassen = CheckBox6->isChecked();
   m_kopie.ShowAKurse = CheckBox7->isChecked();
   m_kopie.ShowARaeume = CheckBox8->isChecked();
   m_kopie.ShowBKlassen = CheckBox9->isChecked();
   m_kopie.ShowBLehrer = CheckBox10->isChecked();
-  // 5
+  // whether anything else changed
   const SettingsValues& k = m_kopie;
   SettingsChanged = k.ShowSteuerPanel != s.ShowSteuerPanel || k.ShowStatusPanel != s.ShowStatusPanel ||
                     k.Fontsize != s.Fontsize || k.Refreshinterval != s.Refreshinterval ||
@@ -367,7 +366,7 @@ void TMyEinstDlg::OKBtnClick() {
                     k.ShowALehrer != s.ShowALehrer || k.ShowAKlassen != s.ShowAKlassen ||
                     k.ShowAKurse != s.ShowAKurse || k.ShowARaeume != s.ShowARaeume ||
                     k.ShowBLehrer != s.ShowBLehrer || k.ShowBKlassen != s.ShowBKlassen;
-  // 6
+  // the dialog's values become the settings
   s.Vollbild = k.Vollbild;
   s.Datenpfad = k.Datenpfad;
   s.PfadBenachrichtigungen = k.PfadBenachrichtigungen;
@@ -386,9 +385,9 @@ void TMyEinstDlg::OKBtnClick() {
   s.ShowARaeume = k.ShowARaeume;
   s.ShowBLehrer = k.ShowBLehrer;
   s.ShowBKlassen = k.ShowBKlassen;
-  // 7-8: the notification database is tested on every OK, changed or not
+  // Whoever opened the dialog tests the notification database again on
+  // every OK, changed or not (QDialog::accepted).
   accept();
-  InitNotifications();
 }
 
 void TMyEinstDlg::setOpenedHandler(std::function<void(TMyEinstDlg&)> handler) {
