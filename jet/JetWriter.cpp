@@ -25,7 +25,6 @@ using namespace format;
 
 namespace {
 
-constexpr uint32_t kCatalogUsageMapsPage = 1;
 constexpr int kMaxNameLength = 64;
 const QString kCatalogName = QStringLiteral("MSysObjects");
 const QString kPrimaryKeyName = QStringLiteral("PrimaryKey");

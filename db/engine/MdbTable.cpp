@@ -34,11 +34,9 @@ namespace format = jet::format;
 // libmdb passes over rows whose offset carries this flag (deleted rows);
 // rows with only the other flag bit are read as they are found.
 constexpr quint16 kPassedOverFlag = format::kDeletedRowFlag;
-constexpr int kMemoHeader = MDB_MEMO_OVERHEAD;
-static_assert(kMemoHeader == format::kMemoHeaderSize);
+static_assert(MDB_MEMO_OVERHEAD == format::kMemoHeaderSize);
 // No plan notice comes near this; a larger length is a damaged header.
-constexpr quint32 kMaxMemoBytes = 256u << 20;
-constexpr unsigned char kDataPageType = uint8_t(format::PageType::Data);
+constexpr quint32 kLargestPlausibleNotice = 256u << 20;
 
 MdbHandle* mdbOf(const MdbDatabase& database) { return static_cast<MdbHandle*>(database.handle()); }
 
@@ -114,7 +112,7 @@ QByteArray longValueRow(const MdbTable& table, MdbHandle* mdb, quint32 pageRow) 
   if (mdb_find_pg_row(mdb, static_cast<int>(pageRow), &buffer, &start, &length) != 0)
     damaged(table, where + QStringLiteral(" lies outside its page"));
   const auto* bytes = static_cast<const unsigned char*>(buffer);
-  if (bytes[0] != kDataPageType || std::memcmp(bytes + format::kPageOwnerOffset, format::kLongValueOwner, 4) != 0)
+  if (bytes[0] != uint8_t(format::PageType::Data) || std::memcmp(bytes + format::kPageOwnerOffset, format::kLongValueOwner, 4) != 0)
     damaged(table, where + QStringLiteral(": the page is not a long-value page"));
   const unsigned int rows = format::le16(bytes + mdb->fmt->row_count_offset);
   if (row >= rows || !rowTableFits(mdb, rows)) damaged(table, where + QStringLiteral(" is not on the page"));
@@ -127,13 +125,13 @@ QByteArray longValueRow(const MdbTable& table, MdbHandle* mdb, quint32 pageRow) 
 // The bytes of a memo: inline in the row, in one LVAL row, or in a chain of them.
 QByteArray memoBytes(const MdbTable& table, MdbHandle* mdb, const QString& column, const unsigned char* field,
                      size_t size) {
-  if (size < static_cast<size_t>(kMemoHeader)) damaged(table, QStringLiteral("memo %1 is cut short").arg(column));
+  if (size < static_cast<size_t>(format::kMemoHeaderSize)) damaged(table, QStringLiteral("memo %1 is cut short").arg(column));
   const quint32 header = format::le32(field);
   const quint32 length = header & format::kMemoLengthMask;
   const format::MemoStorage storage = format::memoStorageOf(header);
-  if (storage == format::MemoStorage::Inline) return QByteArray(reinterpret_cast<const char*>(field + kMemoHeader), size - kMemoHeader);
+  if (storage == format::MemoStorage::Inline) return QByteArray(reinterpret_cast<const char*>(field + format::kMemoHeaderSize), size - format::kMemoHeaderSize);
   const quint64 fileBytes = quint64(table.database().pageCount()) * quint64(mdb->fmt->pg_size);
-  if (length > kMaxMemoBytes || length > fileBytes)
+  if (length > kLargestPlausibleNotice || length > fileBytes)
     damaged(table, QStringLiteral("memo %1 claims %2 bytes").arg(column).arg(length));
   quint32 pageRow = format::le32(field + format::kMemoFirstRowOffset);
   if (storage == format::MemoStorage::SingleRow) {
@@ -322,7 +320,7 @@ quint32 MdbTable::currentPage() const { return m_table->cur_phys_pg; }
 void MdbTable::moveToPage(quint32 page) {
   MdbHandle* mdb = mdbOf(m_database);
   m_fields.clear();
-  if (page == 0 || page >= m_database.pageCount() || !readPage(mdb, page) || mdb->pg_buf[0] != kDataPageType ||
+  if (page == 0 || page >= m_database.pageCount() || !readPage(mdb, page) || mdb->pg_buf[0] != uint8_t(format::PageType::Data) ||
       format::le32(mdb->pg_buf + format::kPageOwnerOffset) != m_table->entry->table_pg)
     damaged(*this, QStringLiteral("page %1 is not one of its data pages").arg(page));
   m_table->cur_pg_num = 1;

@@ -52,6 +52,98 @@ double parseDateLiteral(const QString& content) {
   return zdt::encode(year, month, day, hour, minute, second);
 }
 
+namespace {
+
+// Each reader below takes the token that starts at `i` (its first character
+// already tells the kind) and returns the position after it.
+
+// A name, plain or in brackets ([name with spaces]).
+int readIdentifier(const QString& statement, int i, Token& token) {
+  token.kind = TokenKind::Identifier;
+  if (statement[i] == u'[') {
+    const int close = statement.indexOf(u']', i + 1);
+    if (close < 0) fail(statement, i, QStringLiteral("unterminated [name]"));
+    token.text = statement.mid(i + 1, close - i - 1);
+    if (token.text.isEmpty()) fail(statement, i, QStringLiteral("empty [name]"));
+    return close + 1;
+  }
+  int j = i + 1;
+  while (j < statement.size() && isIdentifierPart(statement[j])) ++j;
+  token.text = statement.mid(i, j - i);
+  return j;
+}
+
+// Digits with an optional fraction; a letter right after it is an error.
+int readNumber(const QString& statement, int i, Token& token) {
+  const int n = statement.size();
+  int j = i;
+  while (j < n && statement[j].isDigit()) ++j;
+  if (j < n && statement[j] == u'.') {
+    ++j;
+    while (j < n && statement[j].isDigit()) ++j;
+  }
+  if (j < n && isIdentifierPart(statement[j])) fail(statement, i, QStringLiteral("malformed number"));
+  token.kind = TokenKind::Number;
+  token.text = statement.mid(i, j - i);
+  return j;
+}
+
+// Text in single or double quotes; a doubled quote inside the text stands
+// for one quote character.
+int readText(const QString& statement, int i, Token& token) {
+  const int n = statement.size();
+  const QChar quote = statement[i];
+  QString text;
+  int j = i + 1;
+  bool closed = false;
+  while (j < n) {
+    if (statement[j] == quote) {
+      if (j + 1 < n && statement[j + 1] == quote) {
+        text.append(quote);
+        j += 2;
+        continue;
+      }
+      closed = true;
+      ++j;
+      break;
+    }
+    text.append(statement[j]);
+    ++j;
+  }
+  if (!closed) fail(statement, i, QStringLiteral("unterminated text"));
+  token.kind = TokenKind::Text;
+  token.text = text;
+  return j;
+}
+
+// A date literal between # signs, read month first.
+int readDate(const QString& statement, int i, Token& token) {
+  const int close = statement.indexOf(u'#', i + 1);
+  if (close < 0) fail(statement, i, QStringLiteral("unterminated date literal"));
+  token.kind = TokenKind::Date;
+  token.text = statement.mid(i + 1, close - i - 1);
+  token.date = parseDateLiteral(token.text);
+  return close + 1;
+}
+
+// An operator or punctuation: <>, <=, >= or one of = < > ( ) , ; * -.
+int readSymbol(const QString& statement, int i, Token& token) {
+  static const QString twoCharSymbols[] = {QStringLiteral("<>"), QStringLiteral("<="), QStringLiteral(">=")};
+  token.kind = TokenKind::Symbol;
+  for (const QString& symbol : twoCharSymbols) {
+    if (statement.mid(i, 2) == symbol) {
+      token.text = symbol;
+      return i + 2;
+    }
+  }
+  const QChar c = statement[i];
+  if (!QStringLiteral("=<>(),;*-").contains(c)) fail(statement, i, QStringLiteral("character '%1'").arg(c));
+  token.text = c;
+  return i + 1;
+}
+
+}  // namespace
+
 QVector<Token> tokenize(const QString& statement) {
   QVector<Token> tokens;
   const int n = statement.size();
@@ -64,83 +156,16 @@ QVector<Token> tokenize(const QString& statement) {
     }
     Token token;
     token.position = i;
-    if (isIdentifierStart(c)) {
-      int j = i + 1;
-      while (j < n && isIdentifierPart(statement[j])) ++j;
-      token.kind = TokenKind::Identifier;
-      token.text = statement.mid(i, j - i);
-      i = j;
-    } else if (c == u'[') {
-      const int close = statement.indexOf(u']', i + 1);
-      if (close < 0) fail(statement, i, QStringLiteral("unterminated [name]"));
-      token.kind = TokenKind::Identifier;
-      token.text = statement.mid(i + 1, close - i - 1);
-      if (token.text.isEmpty()) fail(statement, i, QStringLiteral("empty [name]"));
-      i = close + 1;
-    } else if (c.isDigit() || (c == u'.' && i + 1 < n && statement[i + 1].isDigit())) {
-      int j = i;
-      while (j < n && statement[j].isDigit()) ++j;
-      if (j < n && statement[j] == u'.') {
-        ++j;
-        while (j < n && statement[j].isDigit()) ++j;
-      }
-      if (j < n && isIdentifierPart(statement[j]))
-        fail(statement, i, QStringLiteral("malformed number"));
-      token.kind = TokenKind::Number;
-      token.text = statement.mid(i, j - i);
-      i = j;
-    } else if (c == u'\'' || c == u'"') {
-      // A doubled quote inside the text stands for one quote character.
-      QString text;
-      int j = i + 1;
-      bool closed = false;
-      while (j < n) {
-        if (statement[j] == c) {
-          if (j + 1 < n && statement[j + 1] == c) {
-            text.append(c);
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        text.append(statement[j]);
-        ++j;
-      }
-      if (!closed) fail(statement, i, QStringLiteral("unterminated text"));
-      token.kind = TokenKind::Text;
-      token.text = text;
-      i = j;
-    } else if (c == u'#') {
-      const int close = statement.indexOf(u'#', i + 1);
-      if (close < 0) fail(statement, i, QStringLiteral("unterminated date literal"));
-      token.kind = TokenKind::Date;
-      token.text = statement.mid(i + 1, close - i - 1);
-      token.date = parseDateLiteral(token.text);
-      i = close + 1;
-    } else {
-      static const QString twoCharSymbols[] = {QStringLiteral("<>"), QStringLiteral("<="),
-                                               QStringLiteral(">=")};
-      token.kind = TokenKind::Symbol;
-      bool matched = false;
-      for (const QString& symbol : twoCharSymbols) {
-        if (statement.mid(i, 2) == symbol) {
-          token.text = symbol;
-          i += 2;
-          matched = true;
-          break;
-        }
-      }
-      if (!matched) {
-        if (QStringLiteral("=<>(),;*-").contains(c)) {
-          token.text = c;
-          ++i;
-        } else {
-          fail(statement, i, QStringLiteral("character '%1'").arg(c));
-        }
-      }
-    }
+    if (isIdentifierStart(c) || c == u'[')
+      i = readIdentifier(statement, i, token);
+    else if (c.isDigit() || (c == u'.' && i + 1 < n && statement[i + 1].isDigit()))
+      i = readNumber(statement, i, token);
+    else if (c == u'\'' || c == u'"')
+      i = readText(statement, i, token);
+    else if (c == u'#')
+      i = readDate(statement, i, token);
+    else
+      i = readSymbol(statement, i, token);
     tokens.append(token);
   }
   Token end;

@@ -31,6 +31,8 @@ enum class PageType : uint8_t {
 // The catalog MSysObjects always has its table definition on page 2; readers
 // bootstrap from there.
 constexpr uint32_t kCatalogDefinitionPage = 2;
+// The usage maps of the catalog are rows of page 1.
+constexpr uint32_t kCatalogUsageMapsPage = 1;
 
 // Column type codes as stored in a column definition.
 enum class TypeCode : uint8_t {
