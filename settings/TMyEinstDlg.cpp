@@ -235,7 +235,7 @@ void TMyEinstDlg::createRightColumn() {
 
 void TMyEinstDlg::FormCreate() {
   const SettingsValues& s = Settings;
-  // 1: the copies
+  // the copies
   m_kopie.Datenpfad = s.Datenpfad;
   m_kopie.PfadBenachrichtigungen = s.PfadBenachrichtigungen;
   m_kopie.ShowSteuerPanel = s.ShowSteuerPanel;
@@ -247,7 +247,7 @@ void TMyEinstDlg::FormCreate() {
   m_kopie.ScrollTime = s.ScrollTime;
   m_kopie.InfoTyp = s.InfoTyp;
   m_kopie.AnzeigeTage = s.AnzeigeTage;
-  // 2: a time between quarter hours goes to the quarter hour before it; a
+  // a time between quarter hours goes to the quarter hour before it; a
   // position outside the spinner's range is refused, so a time before 07:00
   // leaves the spinner at 07:00
   UpDown5->setPosition(minutesOf(s.Haltbarkeit) / 15);
@@ -258,7 +258,7 @@ void TMyEinstDlg::FormCreate() {
   m_kopie.ShowARaeume = s.ShowARaeume;
   m_kopie.ShowBKlassen = s.ShowBKlassen;
   m_kopie.ShowBLehrer = s.ShowBLehrer;
-  // 4: the controls; a number outside its field's range shows the range end
+  // the controls: a number outside its field's range shows the range end
   PfadEdit->setText(m_kopie.Datenpfad);
   Edit6->setText(m_kopie.PfadBenachrichtigungen);
   CheckBox1->setChecked(m_kopie.ShowSteuerPanel);
@@ -332,7 +332,7 @@ void TMyEinstDlg::OKBtnClick() {
   // Digits typed but not yet taken over count as the user sees them; a
   // text the field cannot take falls back to its last value.
   for (QSpinBox* field : {Edit3, Edit4, Edit7, Edit1, Edit2}) field->interpretText();
-  // 1: the copies from the controls
+  // the copies from the controls
   m_kopie.Datenpfad = PfadEdit->text();
   m_kopie.PfadBenachrichtigungen = Edit6->text();
   m_kopie.ShowSteuerPanel = CheckBox1->isChecked();

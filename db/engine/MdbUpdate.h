@@ -3,7 +3,7 @@
 //
 // libmdb never touches the file itself: it updates a private scratch copy,
 // and only the pages that differ afterwards are carried into the file under
-// a rollback journal (PageJournal.h), so the file - shared with the program
+// a rollback journal (db/journal/PageJournal.h), so the file - shared with the program
 // that fills it - is always either as it was or as it should be.
 //
 // libmdb 1.0 rewrites a row from the columns that are bound, so every column
@@ -22,7 +22,7 @@
 // gone, nothing is written and the update fails with db::RowChangedError.
 //
 // With the caller's changed columns as well, the update is carried out on
-// the row as the file holds it under the writers' lock (PageJournal.h): each
+// the row as the file holds it under the writers' lock (db/journal/PageJournal.h): each
 // changed column must hold its expected value or already its new one
 // (RowChangedError otherwise, e.g. a notification the issuer cancelled
 // while it is being ticked off); the other columns are neither compared nor

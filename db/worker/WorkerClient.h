@@ -24,7 +24,7 @@ namespace db::worker {
 
 // Check: the file is a Jet database. Snapshot: copy it into the file named
 // by the statement argument. Refresh: the same unless its content is
-// unchanged (see LocalCopy.h). Tables, Query, Execute: the libmdb work.
+// unchanged (see db/copy/LocalCopy.h). Tables, Query, Execute: the libmdb work.
 // Allocate: take the number of MiB in the argument and let go (shows the
 // worker's memory bound).
 enum class Operation { Check, Snapshot, Refresh, Tables, Query, Execute, Allocate };
