@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "app/TForm1.h"
-#include "db/LocalCopy.h"
-#include "db/WorkerClient.h"
+#include "db/copy/LocalCopy.h"
+#include "db/worker/WorkerClient.h"
 #include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "notifications/TMyNachrichtDLG.h"

@@ -2,6 +2,7 @@
 // running monitor.
 #include <memory>
 
+#include "app/SettingsAndNotifications.h"
 #include "app/TForm1.h"
 #include "plan/PlanState.h"
 #include "settings/SettingsFile.h"
@@ -18,6 +19,7 @@ void TForm1::Optionen1Click() {
   bool changed = false;
   {
     const auto dialog = std::make_unique<TMyEinstDlg>(this);
+    InitNotificationsOnOk(*dialog);
     ok = dialog->exec() == QDialog::Accepted;
     pfadeChanged = dialog->PfadeChanged;
     vollbildChanged = dialog->VollbildChanged;

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QScreen>
 
+#include "app/SettingsAndNotifications.h"
 #include "app/TForm1.h"
 #include "notifications/Notifications.h"
 #include "plan/DataModule.h"
@@ -186,25 +187,25 @@ int TForm1::ScaledPanelWidth(int designWidth, int ppi) {
 }
 
 void TForm1::FormCreate() {
-  // 1-2
+  // the follow-up time and shelf life before any settings are read
   Plan.Nachlaufzeit = zdt::encodeTime(1, 0);
   Settings.Haltbarkeit = zdt::encodeTime(18, 0);
   ErsteAktivierung = true;
   Plan.NeuAufbau = false;
-  // 3-4: program folder and the per-user folders
+  // program folder and the per-user folders
   Programmpfad = folders::programFolder();
   SetupSettingsFolders(m_purpose == Purpose::Monitor);
-  // 5-7
+  // today, the settings, then the notification feature they enable
   LastDate = zdt::today();
-  ReadSettings();
+  ReadSettingsAndInitNotifications();
   TelefonBtn->setVisible(NotificationsAvailable);
-  // 8-10: window placement
+  // window placement
   if (Settings.Left < 0) Settings.Left = 0;
   if (Settings.Top < 0) Settings.Top = 0;
   move(Settings.Left, Settings.Top);
   resize(Settings.Width, Settings.Height);
   if (Settings.WindowMax) setWindowState(windowState() | Qt::WindowMaximized);
-  // 11-19
+  // header colour, panels, page font and status bar
   IsFullScreen = false;
   HeaderColor = Headerfarbe(0);
   Panel5->setVisible(Settings.ShowSteuerPanel && !Settings.KioskAktiv);
@@ -221,12 +222,12 @@ void TForm1::FormCreate() {
   SetPanelText();
   setWindowTitle(QString::fromLatin1(kCaption));
   Panel1->show();
-  // 20: the lists exist for the whole run; they start empty
+  // the lists exist for the whole run; they start empty
   Plan.StatListAula.Clear();
   Plan.StatListLehrer.Clear();
   Plan.DynList.Clear();
   Plan.Tagesliste.clear();
-  // 21: audience; checking a button runs its click handler, which finds
+  // audience: checking a button runs its click handler, which finds
   // AktuellerTyp already set and does nothing. Another InfoTyp (2 and up
   // show the teachers' days) checks neither button.
   Plan.AktuellerTyp = Settings.AutoScroll ? Settings.InfoTyp : Settings.LastTyp;
@@ -236,7 +237,7 @@ void TForm1::FormCreate() {
   RadioButton4->setChecked(Plan.AktuellerTyp == 1);
   RadioButton3->setAutoExclusive(true);
   RadioButton4->setAutoExclusive(true);
-  // 22-24: timers, computed in 64 bits; a hand-edited 0 must not give a
+  // timers, computed in 64 bits; a hand-edited 0 must not give a
   // timer that fires without pause, nor a huge value an overflow
   ApplyTimerIntervals();
   Benachrichtigungstimer->setInterval(timerInterval(qint64{Settings.KarenzZeit} * 60000, 2000));
@@ -246,7 +247,7 @@ void TForm1::FormCreate() {
     Blinktimer->start();
     updatechecktimer->start();
   }
-  // 25-29. A monitor starts from the copy kept from its previous run, at
+  // The plan copy: a monitor starts from the copy kept from its previous run, at
   // once, and takes the file's own export when it comes (the redraw follows
   // only when the shown day changed). Only a start without such a copy waits
   // for the file: when it does not give a complete export within

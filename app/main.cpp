@@ -10,7 +10,7 @@
 
 #include "app/TForm1.h"
 #include "app/WallServices.h"
-#include "db/WorkerClient.h"
+#include "db/worker/WorkerClient.h"
 #include "notifications/Background.h"
 #include "plan/DataModule.h"
 #include "platform/CommandLine.h"

@@ -1,23 +1,23 @@
 // Connection, dataset and command: the caller's side of the access layer.
 //
 // The connection parses its string and has the worker check the file on
-// open; in read mode it reads the copy kept by the file's LocalCopy when
-// there is one, else the worker copies the file into a private snapshot that
+// open; in read mode it reads the copy adopted by the LocalCopy it was
+// opened with, else the worker copies the file into a private snapshot that
 // every query of the connection reads. Every query and update is carried out
 // by the worker under the deadline; the dataset holds the rows it returned,
 // so walking, sorting and reading columns never touch the file.
 #include "db/Database.h"
 
+#include <QDir>
 #include <algorithm>
 #include <cmath>
 
 #include "db/ConnectionString.h"
-#include "db/Evaluator.h"
-#include "db/LocalCopy.h"
-#include "db/PrivateFile.h"
-#include "db/SqlParser.h"
-#include "db/UpdateGuard.h"
-#include "db/WorkerClient.h"
+#include "db/sql/Evaluator.h"
+#include "db/copy/LocalCopy.h"
+#include "db/file/PrivateFile.h"
+#include "db/sql/SqlParser.h"
+#include "db/worker/WorkerClient.h"
 #include "platform/Logging.h"
 
 namespace db {
@@ -67,13 +67,31 @@ void Connection::open() {
     // must not freeze the caller either.
     if (!settings.readOnly) {
       runOn(worker::Operation::Check, settings.dataSource, settings.dataSource);
-    } else if (const LocalCopy* keeper = LocalCopy::keeperFor(settings.dataSource)) {
-      d->copy = keeper->readableCopy();
     } else {
       SharedFile snapshot = PrivateFile::reserve(QStringLiteral("zova-db-snapshot"), QStringLiteral(".mdb"));
       runOn(worker::Operation::Snapshot, settings.dataSource, settings.dataSource, snapshot->path());
       d->copy = std::move(snapshot);
     }
+  } catch (const db::Error& error) {
+    qCInfo(lcDb).noquote() << "Open failed:" << error.message();
+    d->copy.reset();
+    throw;
+  }
+  d->open = true;
+}
+
+void Connection::open(const LocalCopy& planCopy) {
+  close();
+  try {
+    ConnectionSettings settings = parseConnectionString(d->connectionString);
+    d->settings = settings;
+    qCInfo(lcDb).noquote() << "Opening the copy of" << settings.dataSource << "to read";
+    if (!settings.readOnly)
+      throw db::Error(QStringLiteral("A copy of %1 is only for reading; the connection is for updating")
+                          .arg(settings.dataSource));
+    if (QDir::cleanPath(planCopy.source()) != QDir::cleanPath(settings.dataSource))
+      qCWarning(lcDb).noquote() << "The copy of" << planCopy.source() << "is read for" << settings.dataSource;
+    d->copy = planCopy.readableCopy();
   } catch (const db::Error& error) {
     qCInfo(lcDb).noquote() << "Open failed:" << error.message();
     d->copy.reset();

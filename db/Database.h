@@ -8,9 +8,9 @@
 // db::Error with a message naming the file, table, column or statement.
 //
 // Reading works on a private copy of the file, so a file that is being
-// rewritten never yields a mixed version: the copy kept current by the
-// file's LocalCopy (LocalCopy.h) when there is one, else a snapshot taken
-// when the connection opens in read mode. Each operation on a file runs
+// rewritten never yields a mixed version: the copy kept current by a
+// LocalCopy (db/copy/LocalCopy.h) that the caller opens the connection with,
+// else a snapshot taken when the connection opens in read mode. Each operation on a file runs
 // under a deadline in a long-lived worker process; a hang or crash of the
 // engine is a failed operation, never a frozen monitor.
 #pragma once
@@ -45,8 +45,17 @@ class Error : public std::runtime_error {
   Kind m_kind;
 };
 
+// The row an UPDATE was meant for no longer holds the values read from it,
+// or is gone (Command::setExpectedValues). Nothing was written.
+class RowChangedError : public Error {
+ public:
+  explicit RowChangedError(const QString& message) : Error(message, Kind::RowChanged) {}
+};
+
 // The longest one open, query or update may take, in milliseconds.
 constexpr int kDeadlineMs = 10000;
+
+class LocalCopy;
 
 class Connection {
  public:
@@ -60,9 +69,16 @@ class Connection {
 
   // Parses the connection string and opens the database file; throws db::Error
   // for an unknown provider, a missing Data Source, a missing file or a file
-  // that is not a Jet 3, Jet 4 or ACE database. In read mode with a LocalCopy
-  // of the file, it opens the adopted copy and fails as LocalCopy::readableCopy.
+  // that is not a Jet 3, Jet 4 or ACE database. In read mode the worker
+  // first takes a snapshot of the file, which may take as long as the
+  // deadline on a slow share.
   void open();
+  // Opens the connection on the copy `planCopy` adopted (it must keep the
+  // file the connection string names, in read mode); starts no process and
+  // never waits for the file. Throws db::Error as LocalCopy::readableCopy
+  // when there is no readable copy, and for a connection string that is not
+  // for reading. The connection holds the copy while it is open.
+  void open(const LocalCopy& planCopy);
   // Releases the file (and its copy); no effect when closed.
   void close();
   bool isOpen() const;
@@ -85,6 +101,21 @@ struct Field {
   Type type = Type::Null;
   QVariant value;
 };
+
+// Field constructors for the value kinds.
+inline Field nullField() { return Field{}; }
+inline Field integerField(qint32 value) { return Field{Field::Type::Integer, QVariant(value)}; }
+inline Field doubleField(double value) { return Field{Field::Type::Double, QVariant(value)}; }
+inline Field dateTimeField(double value) { return Field{Field::Type::DateTime, QVariant(value)}; }
+inline Field booleanField(bool value) { return Field{Field::Type::Boolean, QVariant(value)}; }
+inline Field textField(const QString& value) { return Field{Field::Type::Text, QVariant(value)}; }
+inline Field textField(QString&& value) { return Field{Field::Type::Text, QVariant(std::move(value))}; }
+
+// The guard of an UPDATE: each column name with the value read from it,
+// which the row must still hold when the update is carried out. A NULL in
+// the row equals the value it reads as (0, false, the empty text), as the
+// reader saw it.
+using ExpectedValues = QVector<QPair<QString, Field>>;
 
 class Dataset {
  public:
@@ -134,9 +165,13 @@ class Command {
   void setText(const QString& statement);
   QString text() const;
   // The values the row must still hold for the UPDATE to be carried out
-  // (column and value as read, db/UpdateGuard.h); empty: no such check. They
+  // (column and value as read); empty: no such check. A caller that writes
+  // back a whole row it read earlier (the notification store) hands them
+  // over, so that a change another program made in between is never
+  // overwritten: the worker compares them with the row just before it
+  // writes and writes nothing when any differs or the row is gone. They
   // stay set until replaced.
-  void setExpectedValues(const QVector<QPair<QString, Field>>& values);
+  void setExpectedValues(const ExpectedValues& values);
   // The columns whose values the caller changed since it read the row (any
   // letter case). Given together with expected values, the update is carried
   // out on the row as it is in the file at that moment: each of these

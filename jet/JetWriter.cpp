@@ -8,8 +8,8 @@
 // the image is built, so a refused database never reaches the disk.
 #include "jet/JetWriter.h"
 
-#include "jet/JetFormat.h"
-#include "jet/JetRows.h"
+#include "jet/format/JetFormat.h"
+#include "jet/format/JetRows.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -25,7 +25,6 @@ using namespace format;
 
 namespace {
 
-constexpr uint32_t kCatalogUsageMapsPage = 1;
 constexpr int kMaxNameLength = 64;
 const QString kCatalogName = QStringLiteral("MSysObjects");
 const QString kPrimaryKeyName = QStringLiteral("PrimaryKey");

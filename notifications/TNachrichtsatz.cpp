@@ -4,7 +4,6 @@
 #include <cassert>
 
 #include "db/Database.h"
-#include "db/ResultTable.h"
 #include "plan/DataModule.h"
 #include "platform/Logging.h"
 

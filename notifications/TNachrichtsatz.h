@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "db/UpdateGuard.h"
+#include "db/Database.h"
 #include "platform/DateTime.h"
 
 namespace db {

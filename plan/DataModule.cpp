@@ -95,7 +95,7 @@ bool TDM::ADOOpenRead() {
   try {
     ADOConn.close();
     ADOConn.setConnectionString(PlanConnectionString());
-    ADOConn.open();
+    ADOConn.open(PlanCopy);
   } catch (const db::Error&) {
     return false;
   }

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "db/Database.h"
-#include "db/LocalCopy.h"
+#include "db/copy/LocalCopy.h"
 #include "plan/PlanRecords.h"
 
 class TDM {

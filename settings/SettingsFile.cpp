@@ -8,7 +8,6 @@
 
 #include <QFileInfo>
 
-#include "notifications/Notifications.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/Logging.h"
@@ -138,7 +137,6 @@ bool ReadSettings() {
   if (Settings.Datenpfad.isEmpty()) ReadDefaultDatenpfad();
   qCInfo(lcSettings) << "Datenpfad:" << Settings.Datenpfad;
   qCInfo(lcSettings) << "PfadBenachrichtigungen:" << Settings.PfadBenachrichtigungen;
-  InitNotifications();
   return ok;
 }
 

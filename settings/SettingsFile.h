@@ -26,7 +26,8 @@ void SetupSettingsFolders(bool create = true);
 
 // Reads the 25 keys in their read order; on a read failure shows "Fehler beim
 // Lesen der Datei ..." and keeps what was read. Falls back to
-// ReadDefaultDatenpfad when Datenpfad is empty, and ends with InitNotifications.
+// ReadDefaultDatenpfad when Datenpfad is empty. The notification feature is
+// decided afterwards by the caller (app/SettingsAndNotifications.h).
 bool ReadSettings();
 
 // Reads Internetpfad from "Zova.ini" in Pfad2007 into Settings.Datenpfad.

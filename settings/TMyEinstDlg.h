@@ -108,7 +108,8 @@ class TMyEinstDlg : public QDialog {
   void Button2Click();
   // Stores the controls into the settings values (KarenzZeit without change
   // detection), sets the result flags, closes the dialog with the result OK
-  // and tests the notification database again (InitNotifications).
+  // (accepted() follows; the monitor then tests the notification database
+  // again, app/SettingsAndNotifications.h).
   void OKBtnClick();
 
   // Shows the folder picker owned by `owner` with `instruction`. Returns the

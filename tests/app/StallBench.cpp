@@ -20,7 +20,7 @@
 #include "DemoFiles.h"
 #include "WallSettings.h"
 #include "app/TForm1.h"
-#include "db/WorkerClient.h"
+#include "db/worker/WorkerClient.h"
 #include "plan/DataModule.h"
 #include "plan/PlanState.h"
 

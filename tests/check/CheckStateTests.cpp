@@ -6,7 +6,7 @@
 #include <QJsonArray>
 
 #include "CheckFixture.h"
-#include "db/WorkerClient.h"
+#include "db/worker/WorkerClient.h"
 #include "jet/JetWriter.h"
 #include "platform/Folders.h"
 #include "tests/notifications/NotificationFixture.h"

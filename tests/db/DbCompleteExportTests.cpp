@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "DbFixtures.h"
-#include "db/CompleteExport.h"
+#include "db/copy/CompleteExport.h"
 #include "tests/support/QuietTime.h"
 
 using namespace dbtest;

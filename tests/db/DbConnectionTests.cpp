@@ -10,8 +10,8 @@
 
 #include "db/ConnectionString.h"
 #include "db/Database.h"
-#include "db/JetFile.h"
-#include "db/PrivateFile.h"
+#include "db/file/JetFile.h"
+#include "db/file/PrivateFile.h"
 #include "jet/JetWriter.h"
 
 using namespace db;

@@ -13,9 +13,9 @@
 
 #include "DbFixtures.h"
 #include "db/Database.h"
-#include "db/LocalCopy.h"
-#include "db/PrivateFile.h"
-#include "db/WorkerClient.h"
+#include "db/copy/LocalCopy.h"
+#include "db/file/PrivateFile.h"
+#include "db/worker/WorkerClient.h"
 #include "jet/JetWriter.h"
 #include "platform/Folders.h"
 
@@ -35,12 +35,16 @@ void writePlan(const QString& path, const QString& druckdatum) {
   database.write(path);
 }
 
-// The Druckdatum a read connection to `path` sees, or the open's error.
-QString readDruckdatum(const QString& path) {
+// The Druckdatum a read connection to `path` sees, opened on the copy of
+// `keeper` or, without one, on a snapshot; or the open's error.
+QString readDruckdatum(const QString& path, const LocalCopy* keeper = nullptr) {
   try {
     Connection connection;
     connection.setConnectionString(planConnection(path));
-    connection.open();
+    if (keeper)
+      connection.open(*keeper);
+    else
+      connection.open();
     Dataset dataset(connection);
     dataset.setSql(QStringLiteral("SELECT * FROM TStatTextAula"));
     dataset.open();
@@ -125,27 +129,27 @@ TEST_F(DbLocalCopy, ChangedFile_IsCopiedInTheBackgroundAdoptedAndRead) {
   EXPECT_TRUE(m_keeper.adopt());
   EXPECT_TRUE(m_keeper.adoptedFile().startsWith(privateFolder() + u'/'));
   EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{"Zova-Internet.mdb"});
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("08.12.2026 07:45"));
 
   writePlan(m_plan, QStringLiteral("08.12.2026 08:10"));
   ASSERT_EQ(refreshed(), LocalCopy::State::Current);
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45")) << "read before adopting";
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("08.12.2026 07:45")) << "read before adopting";
   EXPECT_TRUE(m_keeper.adopt());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 08:10"));
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("08.12.2026 08:10"));
 }
 
 TEST_F(DbLocalCopy, PollOfAnUnchangedFile_WritesNothingAndStartsNoProcess) {
   writePlan(m_plan, QStringLiteral("08.12.2026 07:45"));
   ASSERT_EQ(refreshed(), LocalCopy::State::Current);
   ASSERT_TRUE(m_keeper.adopt());
-  EXPECT_FALSE(readDruckdatum(m_plan).startsWith(QLatin1String("error")));  // both workers are up now
+  EXPECT_FALSE(readDruckdatum(m_plan, &m_keeper).startsWith(QLatin1String("error")));  // both workers are up now
   const QStringList files = privateFiles();
   const QDateTime copyTime = QFileInfo(m_keeper.adoptedFile()).lastModified();
   const quint64 started = worker::processesStarted();
 
   ASSERT_EQ(refreshed(), LocalCopy::State::Current);
   EXPECT_FALSE(m_keeper.adopt());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("08.12.2026 07:45"));
   EXPECT_EQ(privateFiles(), files);
   EXPECT_EQ(QFileInfo(m_keeper.adoptedFile()).lastModified(), copyTime);
   EXPECT_EQ(worker::processesStarted(), started);
@@ -154,7 +158,7 @@ TEST_F(DbLocalCopy, PollOfAnUnchangedFile_WritesNothingAndStartsNoProcess) {
 TEST_F(DbLocalCopy, MissingFile_IsUnreachableAndOpenFailsNamingIt) {
   ASSERT_EQ(refreshed(), LocalCopy::State::Unreachable);
   EXPECT_TRUE(m_keeper.lastError().contains(m_plan)) << m_keeper.lastError().toStdString();
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("error: ") + m_keeper.lastError());
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("error: ") + m_keeper.lastError());
 }
 
 TEST_F(DbLocalCopy, FileGone_CopyIsReadThroughTheGraceRetriedAloneAndItsReturnIsAdopted) {
@@ -165,7 +169,7 @@ TEST_F(DbLocalCopy, FileGone_CopyIsReadThroughTheGraceRetriedAloneAndItsReturnIs
   ASSERT_EQ(refreshed(), LocalCopy::State::Unreachable);
   EXPECT_TRUE(m_keeper.bridgingOutage());
   EXPECT_NE(m_keeper.outageSince(), 0);
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45")) << "the last complete export stands in";
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("08.12.2026 07:45")) << "the last complete export stands in";
   // Nobody asks: the keeper tries again by itself, after about a second.
   QElapsedTimer clock;
   clock.start();
@@ -176,7 +180,7 @@ TEST_F(DbLocalCopy, FileGone_CopyIsReadThroughTheGraceRetriedAloneAndItsReturnIs
   // Past the grace the open fails as for a file never reached.
   qputenv("ZOVA_TEST_OUTAGE_GRACE_MS", "0");
   EXPECT_FALSE(m_keeper.bridgingOutage());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("error: ") + m_keeper.lastError());
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("error: ") + m_keeper.lastError());
   qunsetenv("ZOVA_TEST_OUTAGE_GRACE_MS");
 
   writePlan(m_plan, QStringLiteral("08.12.2026 09:30"));
@@ -184,7 +188,7 @@ TEST_F(DbLocalCopy, FileGone_CopyIsReadThroughTheGraceRetriedAloneAndItsReturnIs
   ASSERT_EQ(m_keeper.state(), LocalCopy::State::Current);
   EXPECT_EQ(m_keeper.outageSince(), 0);
   EXPECT_TRUE(m_keeper.adopt());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 09:30"));
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("08.12.2026 09:30"));
 }
 
 TEST_F(DbLocalCopy, KeptCopy_StartsTheNextRunOfTheSameSourceOnly) {
@@ -202,13 +206,13 @@ TEST_F(DbLocalCopy, KeptCopy_StartsTheNextRunOfTheSameSourceOnly) {
   LocalCopy next;
   next.setSource(m_plan);
   ASSERT_TRUE(next.adoptKeptCopy());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45")) << "shown before any attempt";
+  EXPECT_EQ(readDruckdatum(m_plan, &next), QStringLiteral("08.12.2026 07:45")) << "shown before any attempt";
   // The file does not answer at the first attempt: an outage from then on.
   next.refresh();
   ASSERT_TRUE(waitForRefreshed(next));
   EXPECT_EQ(next.state(), LocalCopy::State::Unreachable);
   EXPECT_TRUE(next.bridgingOutage());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
+  EXPECT_EQ(readDruckdatum(m_plan, &next), QStringLiteral("08.12.2026 07:45"));
   // The file answers with the same export: it is not copied again.
   QFile file(m_plan);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -228,7 +232,7 @@ TEST_F(DbLocalCopy, StalledWorker_EndsUnreachableAtTheDeadlineWhileTheEventLoopR
   LocalCopy stalled;
   worker::setWorkerForTesting(folders::programFolder() + QStringLiteral("zova-db-fake-worker"), {"hang"});
   worker::setDeadlineForTesting(1500);
-  stalled.setSource(m_plan);  // now the keeper of the plan file
+  stalled.setSource(m_plan);  // a second keeper of the plan file
   QElapsedTimer clock;
   clock.start();
   Ticker ticker;
@@ -240,7 +244,7 @@ TEST_F(DbLocalCopy, StalledWorker_EndsUnreachableAtTheDeadlineWhileTheEventLoopR
   EXPECT_TRUE(stalled.lastError().contains(QLatin1String("did not answer within 2 s"))) << stalled.lastError().toStdString();
   EXPECT_GE(ticker.ticks(), 10);
   EXPECT_LT(ticker.largestGapMs(), kLargestTickGapMs);
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("error: ") + stalled.lastError());
+  EXPECT_EQ(readDruckdatum(m_plan, &stalled), QStringLiteral("error: ") + stalled.lastError());
 
   // The share answers again.
   worker::setDeadlineForTesting(0);
@@ -248,7 +252,7 @@ TEST_F(DbLocalCopy, StalledWorker_EndsUnreachableAtTheDeadlineWhileTheEventLoopR
   ASSERT_TRUE(waitForRefreshed(stalled));
   EXPECT_EQ(stalled.state(), LocalCopy::State::Current);
   EXPECT_TRUE(stalled.adopt());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
+  EXPECT_EQ(readDruckdatum(m_plan, &stalled), QStringLiteral("08.12.2026 07:45"));
   EXPECT_EQ(worker::unreapedWorkers(), 0);
 }
 
@@ -268,7 +272,7 @@ TEST_F(DbLocalCopy, FifoInPlaceOfTheFile_EndsUnreachableWithinTheDeadlineWhileTh
   worker::setDeadlineForTesting(0);
   ASSERT_EQ(refreshed(), LocalCopy::State::Current);
   EXPECT_TRUE(m_keeper.adopt());
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
+  EXPECT_EQ(readDruckdatum(m_plan, &m_keeper), QStringLiteral("08.12.2026 07:45"));
 }
 
 TEST_F(DbLocalCopy, IncompleteExport_IsTriedAgainByItselfWithoutFailingTheOpen) {
@@ -281,7 +285,7 @@ TEST_F(DbLocalCopy, IncompleteExport_IsTriedAgainByItselfWithoutFailingTheOpen) 
   worker::setWorkerForTesting(QString());  // connections read with the real worker
   ASSERT_TRUE(waitForRefreshed(keeper));
   EXPECT_EQ(keeper.state(), LocalCopy::State::Incomplete);
-  EXPECT_TRUE(readDruckdatum(m_plan).contains(QLatin1String("is being written"))) << "no copy yet";
+  EXPECT_TRUE(readDruckdatum(m_plan, &keeper).contains(QLatin1String("is being written"))) << "no copy yet";
 
   QElapsedTimer clock;
   clock.start();
@@ -293,7 +297,7 @@ TEST_F(DbLocalCopy, IncompleteExport_IsTriedAgainByItselfWithoutFailingTheOpen) 
   keeper.refresh();
   ASSERT_TRUE(waitForRefreshed(keeper));
   EXPECT_EQ(keeper.state(), LocalCopy::State::Incomplete);
-  EXPECT_EQ(readDruckdatum(m_plan), QStringLiteral("08.12.2026 07:45"));
+  EXPECT_EQ(readDruckdatum(m_plan, &keeper), QStringLiteral("08.12.2026 07:45"));
 }
 
 // An export cut short by a crash stays so until the next export: the same
@@ -358,7 +362,7 @@ TEST_F(DbLocalCopy, AdoptedCopy_StaysWhileAConnectionReadsItAndGoesAfterwards) {
   const QString first = m_keeper.adoptedFile();
   auto reader = std::make_unique<Connection>();
   reader->setConnectionString(planConnection(m_plan));
-  reader->open();
+  reader->open(m_keeper);
 
   writePlan(m_plan, QStringLiteral("08.12.2026 08:10"));
   ASSERT_EQ(m_keeper.refreshAndWait(), LocalCopy::State::Current);
@@ -382,14 +386,15 @@ TEST_F(DbLocalCopy, OtherFilesAndUpdates_DoNotGoThroughTheKeeper) {
   const QString other = m_folder.filePath(QStringLiteral("Anderer.mdb"));
   writePlan(other, QStringLiteral("anderer Plan"));
   // No copy taken yet: a read of the plan file fails, everything else does not.
-  EXPECT_TRUE(readDruckdatum(m_plan).startsWith(QLatin1String("error: No copy of")));
+  EXPECT_TRUE(readDruckdatum(m_plan, &m_keeper).startsWith(QLatin1String("error: No copy of")));
   EXPECT_EQ(readDruckdatum(other), QStringLiteral("anderer Plan"));
   Connection update;
   update.setConnectionString(dbtest::notificationConnection(m_plan));
   EXPECT_NO_THROW(update.open());
+  EXPECT_THROW(update.open(m_keeper), db::Error) << "a copy is only for reading";
   ASSERT_EQ(m_keeper.refreshAndWait(), LocalCopy::State::Current);
   m_keeper.adopt();
-  EXPECT_EQ(readDruckdatum(m_folder.path() + QStringLiteral("//./Zova-Internet.mdb")),
+  EXPECT_EQ(readDruckdatum(m_folder.path() + QStringLiteral("//./Zova-Internet.mdb"), &m_keeper),
             QStringLiteral("08.12.2026 07:45"));
 }
 

@@ -7,7 +7,7 @@
 
 #include "DbFixtures.h"
 #include "db/Database.h"
-#include "db/WorkerClient.h"
+#include "db/worker/WorkerClient.h"
 #include "jet/JetWriter.h"
 
 using namespace dbtest;

@@ -2,9 +2,9 @@
 // conversion of UPDATE values, on rows built in memory.
 #include <gtest/gtest.h>
 
-#include "db/Evaluator.h"
-#include "db/SqlParser.h"
-#include "db/SqlTokenizer.h"
+#include "db/sql/Evaluator.h"
+#include "db/sql/SqlParser.h"
+#include "db/sql/SqlTokenizer.h"
 #include "platform/DateTime.h"
 
 using namespace db;

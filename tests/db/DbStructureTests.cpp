@@ -7,9 +7,9 @@
 
 #include "DbDamage.h"
 #include "DbFixtures.h"
-#include "db/JetStructure.h"
-#include "db/MdbTable.h"
-#include "db/SqlParser.h"
+#include "db/engine/JetStructure.h"
+#include "db/engine/MdbTable.h"
+#include "db/sql/SqlParser.h"
 
 using namespace dbtest;
 using db::engine::MdbDatabase;

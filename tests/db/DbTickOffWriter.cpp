@@ -17,8 +17,7 @@
 #include <string>
 
 #include "db/Database.h"
-#include "db/ResultTable.h"
-#include "db/UpdateGuard.h"
+#include "db/sql/ResultTable.h"
 
 namespace {
 

@@ -25,11 +25,10 @@
 
 #include "DbFixtures.h"
 #include "db/Database.h"
-#include "db/MdbTable.h"
-#include "db/PageJournal.h"
-#include "db/ResultTable.h"
-#include "db/UpdateGuard.h"
-#include "db/WorkerClient.h"
+#include "db/engine/MdbTable.h"
+#include "db/journal/PageJournal.h"
+#include "db/sql/ResultTable.h"
+#include "db/worker/WorkerClient.h"
 
 using namespace dbtest;
 

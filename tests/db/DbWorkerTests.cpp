@@ -7,9 +7,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "db/WorkerClient.h"
-#include "db/WorkerProcess.h"
-#include "db/WorkerProtocol.h"
+#include "db/worker/WorkerClient.h"
+#include "db/worker/WorkerProcess.h"
+#include "db/worker/WorkerProtocol.h"
 #include "platform/Folders.h"
 
 using namespace db;

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "db/WorkerProtocol.h"
+#include "db/worker/WorkerProtocol.h"
 
 namespace {
 

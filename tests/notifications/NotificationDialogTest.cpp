@@ -9,7 +9,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 
-#include "db/WorkerClient.h"
+#include "db/worker/WorkerClient.h"
 #include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "notifications/TMyNachrichtDLG.h"

@@ -7,7 +7,7 @@
 #include <QJsonDocument>
 #include <cmath>
 
-#include "db/WorkerClient.h"
+#include "db/worker/WorkerClient.h"
 #include "jet/JetWriter.h"
 #include "notifications/Notifications.h"
 #include "notifications/TNachrichtListe.h"

@@ -15,6 +15,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "app/SettingsAndNotifications.h"
 #include "notifications/Background.h"
 #include "notifications/Notifications.h"
 #include "platform/FolderPicker.h"
@@ -308,6 +309,7 @@ TEST_F(SettingsDialog, CancelledPicker_KeepsTheFieldsText) {
 TEST_F(SettingsDialog, OkWithoutChange_SetsNoFlag_ButTestsTheNotificationDatabase) {
   NotificationsAvailable = true;
   TMyEinstDlg dlg;
+  InitNotificationsOnOk(dlg);  // as the main window opens it
   dlg.OKBtnClick();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_FALSE(dlg.VollbildChanged || dlg.PfadeChanged || dlg.SettingsChanged);

@@ -12,9 +12,9 @@
 #include <QJsonArray>
 
 #include "db/Database.h"
-#include "db/JetFile.h"
-#include "db/LocalCopy.h"
-#include "db/WorkerClient.h"
+#include "db/file/JetFile.h"
+#include "db/copy/LocalCopy.h"
+#include "db/worker/WorkerClient.h"
 #include "plan/DataModule.h"
 #include "settings/SettingsValues.h"
 
@@ -131,10 +131,10 @@ QJsonObject planFileReport(qint64 startMs) {
   attempt["milliseconds"] = startMs;
   attempt["deadlineMs"] = db::worker::deadlineMs();
   // The start also waits for the notification database; the attempt's own
-  // message tells that it was the plan file that did not answer.
+  // failure tells that it was the plan file that did not answer.
   const bool deadlinePassed = copy.state() == db::LocalCopy::State::Unreachable &&
                               startMs >= db::worker::deadlineMs() &&
-                              copy.lastError().contains(QLatin1String("did not answer"));
+                              copy.lastFailure() == db::Error::Kind::NoAnswer;
   attempt["deadlinePassed"] = deadlinePassed;
   report["copy"] = attempt;
   report["beingWritten"] = copy.state() == db::LocalCopy::State::Incomplete;
@@ -167,7 +167,7 @@ QJsonObject planFileReport(qint64 startMs) {
   db::Connection connection;
   try {
     connection.setConnectionString(TDM::PlanConnectionString());
-    connection.open();
+    connection.open(copy);
     open["ok"] = true;
     try {
       const QStringList present = connection.tableNames();

@@ -11,10 +11,10 @@
 #include <cstdio>
 
 #include "db/Database.h"
-#include "db/Evaluator.h"
-#include "db/JetFile.h"
-#include "db/MdbTable.h"
-#include "db/SqlParser.h"
+#include "db/sql/Evaluator.h"
+#include "db/file/JetFile.h"
+#include "db/engine/MdbTable.h"
+#include "db/sql/SqlParser.h"
 
 namespace {
 

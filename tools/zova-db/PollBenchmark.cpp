@@ -25,11 +25,11 @@
 
 #include "DemoPlan.h"
 #include "db/Database.h"
-#include "db/Evaluator.h"
-#include "db/LocalCopy.h"
-#include "db/MdbTable.h"
-#include "db/SqlParser.h"
-#include "db/WorkerClient.h"
+#include "db/sql/Evaluator.h"
+#include "db/copy/LocalCopy.h"
+#include "db/engine/MdbTable.h"
+#include "db/sql/SqlParser.h"
+#include "db/worker/WorkerClient.h"
 #include "jet/JetWriter.h"
 
 namespace {
@@ -50,11 +50,19 @@ double msPerRun(int runs, const std::function<void()>& work) {
   return timer.nsecsElapsed() / 1e6 / runs;
 }
 
-// What GetNewDaten reads: both day-record tables, sorted by date.
-void pollDayRecords(const QString& file) {
-  db::Connection connection;
+// Opens `connection` on the keeper's copy, or without one on a snapshot.
+void openFor(db::Connection& connection, const QString& file, const db::LocalCopy* keeper) {
   connection.setConnectionString(readConnection(file));
-  connection.open();
+  if (keeper)
+    connection.open(*keeper);
+  else
+    connection.open();
+}
+
+// What GetNewDaten reads: both day-record tables, sorted by date.
+void pollDayRecords(const QString& file, const db::LocalCopy* keeper) {
+  db::Connection connection;
+  openFor(connection, file, keeper);
   db::Dataset dataset(connection);
   for (const QString& table : kStatTables) {
     dataset.close();
@@ -69,10 +77,9 @@ void pollDayRecords(const QString& file) {
 QString dayQuery(TDateTime day) { return QStringLiteral("Select * from TDynTextAula where Datum = %1;").arg(qint64(day)); }
 
 // What GetDynData reads: the pupils' rows of one day, in display order.
-int readDay(const QString& file, TDateTime day) {
+int readDay(const QString& file, TDateTime day, const db::LocalCopy* keeper) {
   db::Connection connection;
-  connection.setConnectionString(readConnection(file));
-  connection.open();
+  openFor(connection, file, keeper);
   db::Dataset dataset(connection);
   dataset.setSql(dayQuery(day));
   dataset.open();
@@ -164,14 +171,14 @@ void measure(const char* name, const QString& file, TDateTime day, int runs) {
   firstPage.start();
   if (keeper.refreshAndWait() != db::LocalCopy::State::Current) throw db::Error(keeper.lastError());
   keeper.adopt();
-  pollDayRecords(file);
-  const int dayRows = readDay(file, day);
+  pollDayRecords(file, &keeper);
+  const int dayRows = readDay(file, day, &keeper);
   const qint64 firstPageMs = firstPage.elapsed();
   const quint64 started = db::worker::processesStarted() - startedBefore;
 
-  const double poll = msPerRun(runs, [&] { pollDayRecords(file); });
+  const double poll = msPerRun(runs, [&] { pollDayRecords(file, &keeper); });
   const double refresh = msPerRun(qMax(1, runs / 5), [&] { keeper.refreshAndWait(); });
-  const double rows = msPerRun(runs, [&] { readDay(file, day); });
+  const double rows = msPerRun(runs, [&] { readDay(file, day, &keeper); });
   const double rowsInProcess = msPerRun(runs, [&] { readDayInProcess(keeper.adoptedFile(), day); });
   const double exportTables = msPerRun(runs, [&] { mdbExportDayRecords(file); });
   // The monitor's poll of an unchanged plan is the keeper's refresh: the
@@ -186,7 +193,7 @@ void measure(const char* name, const QString& file, TDateTime day, int runs) {
     cat.waitForFinished();
   });
   keeper.setSource(QString());
-  const double snapshotPoll = msPerRun(runs, [&] { pollDayRecords(file); });
+  const double snapshotPoll = msPerRun(runs, [&] { pollDayRecords(file, nullptr); });
 
   std::printf("\n%s (%s)\n", name, qPrintable(file));
   std::printf("  poll of the unchanged plan (open + 2 day-record queries): %8.2f ms  = %.3f x mdb-export\n", poll,

@@ -1,0 +1,2 @@
+// Stands for the notification feature's header.
+#pragma once
