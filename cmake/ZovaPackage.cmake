@@ -6,11 +6,23 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zova-monitor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "Zova-Monitor")
-set(CPACK_PACKAGE_CONTACT "Zova-Monitor maintainers <zova-monitor@localhost>")
+set(CPACK_PACKAGE_VENDOR "Kelvaro")
+set(CPACK_PACKAGE_CONTACT "Zova-Monitor maintainers <zova-monitor@kelvaro.de>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Substitution-plan monitor for school display screens")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Shows the substitution plan (Vertretungsplan) that the plan-producing\n program exports as a Jet (Access) database on a display screen in a\n school building: today's and the next days' plan, paged through by\n itself in automatic mode, polled for new versions, with optional\n notifications for teachers. Runs unattended, often full screen.")
+# The control file's long description: plain lines, no leading spaces, an
+# empty line between paragraphs. CPack then starts each line with one space
+# and turns an empty line into " ."; a line that already starts with a
+# space would stay indented by two and show as verbatim text.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
+Shows the substitution plan (Vertretungsplan) that the plan-producing
+program exports as a Jet (Access) database on a display screen in a school
+building: today's and the next days' plan, paged through by itself in
+automatic mode, polled for new versions, with optional notifications for
+teachers. Runs unattended, often full screen.
+
+Besides the monitor the package holds zova-check, which tells why a screen
+shows no plan, the database tool zova-db, the demo plan writer zova-demo
+and the notice viewer zova-rtf.]=])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
@@ -19,6 +31,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
+# CPack's own Installed-Size counts directories as 4 KiB and links as their
+# targets; this script sets it by dpkg's rule once the package is made.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ZovaDebInstalledSize.cmake)
 # Only what cmake --install installs; never the source tree.
 set(CPACK_SOURCE_GENERATOR "")
 include(CPack)
