@@ -6,6 +6,11 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zova-monitor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The Debian revision: the package is made apart from the program's own
+# version, so its changelog is changelog.Debian.gz (dist/changelog's top
+# entry is PROJECT_VERSION-ZOVA_DEBIAN_REVISION).
+set(ZOVA_DEBIAN_REVISION 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${ZOVA_DEBIAN_REVISION})
 set(CPACK_PACKAGE_VENDOR "Kelvaro")
 set(CPACK_PACKAGE_CONTACT "Zova-Monitor maintainers <zova-monitor@kelvaro.de>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Substitution-plan monitor for school display screens")
