@@ -28,9 +28,10 @@ const cli::Program kProgram{
     "zova-check [--config-home DIR] [--at \"YYYY-MM-DD HH:MM[:SS]\"] [--json]\n"
     "           [--png FILE [--size WxH] [--audience 0|1] [--day YYYY-MM-DD] [--page N]]\n"
     "zova-check --help | --version\n",
-    "Tells what the monitor shows on its screen now, and why: its settings, the plan file\n"
-    "it opens, the plan days, the page, and the notifications. It runs the monitor's own\n"
-    "start offscreen and writes nothing (no settings, no notification).\n"
+    "Tells what the monitor shows on its screen now, and why: what a monitor running on\n"
+    "these settings shows (its status file), then its settings, the plan file it opens,\n"
+    "the plan days, the page, and the notifications. It runs the monitor's own start\n"
+    "offscreen and writes nothing (no settings, no notification).\n"
     "  --config-home DIR  the folder XDG_CONFIG_HOME would name (default: the environment's)\n"
     "  --at MOMENT        stand at that local moment instead of now\n"
     "  --json             the report as one JSON object\n"
@@ -39,9 +40,10 @@ const cli::Program kProgram{
     "    --audience 0|1   of the pupils (0) or teachers (1) (default: the audience shown)\n"
     "    --day DATE       of this plan day (default: the day shown)\n"
     "    --page N         its page N as automatic paging shows it (default: 1)\n"
-    "Exit status: 0 the monitor shows a plan, 1 it shows \"Keine Verbindung zur Datenbank!\" or\n"
-    "\"Die Datenbank enthält keine geeigneten Daten!\" (or the picture cannot be written),\n"
-    "2 wrong arguments. See zova-check(1).\n"};
+    "    (none of these and no --at: the page a running monitor shows, at its size)\n"
+    "Exit status: 0 the monitor (the running one, if any) shows a plan, 1 it shows\n"
+    "\"Keine Verbindung zur Datenbank!\" or \"Die Datenbank enthält keine geeigneten Daten!\"\n"
+    "(or the picture cannot be written), 2 wrong arguments. See zova-check(1).\n"};
 
 void print(const QByteArray& bytes) {
   std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
