@@ -34,7 +34,8 @@ class WallServices : public QObject {
   static constexpr int kPageEndMs = 1500;
 
   // Starts looking after `form` at once. `power` switches the screen.
-  // A screen switched off for the night comes on again when they end.
+  // A screen switched off for the night stays off when they end (a key
+  // wakes it, or the next monitor at its hours).
   WallServices(TForm1& form, std::unique_ptr<DisplayPower> power, QObject* parent = nullptr);
 
   // One look: the screen's hours, the program file, the status file.

@@ -37,11 +37,11 @@ class X11DisplayPower final : public DisplayPower {
 
   ~X11DisplayPower() override {
     if (!m_display) return;
-    // DPMS as it was before the first switch; a screen left off comes on.
-    if (!connectionClosed() && available()) {
-      if (m_switchedOff) switchOn();
-      if (m_enabledByUs) guarded([this] { DPMSDisable(m_display); });
-    }
+    // A screen switched off stays off (a monitor starting anew after an
+    // upgrade at night must not light it up); a key or a pointer move
+    // brings it back. One that is on gets DPMS back as it was.
+    if (!connectionClosed() && available() && !m_switchedOff && m_enabledByUs)
+      guarded([this] { DPMSDisable(m_display); });
     XCloseDisplay(m_display);
   }
 

@@ -9,6 +9,8 @@
 // DPMS (virtual displays, some remote sessions), available() is false and
 // nothing is switched; reason() says why.
 //
+// Ending leaves a screen that was switched off as it is.
+//
 // Every call is a short round trip to the local X server; none waits for
 // anything else.
 #pragma once

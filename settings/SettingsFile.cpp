@@ -1,6 +1,7 @@
 // Reading and writing "Zova-Monitor.ini": the 25 keys with their sections,
-// defaults and value forms, the fallback to the plan-producing program's
-// "Zova.ini", and the two error messages the user may see.
+// defaults and value forms, the [Kiosk] section that is only read, the
+// fallback to the plan-producing program's "Zova.ini", and the two error
+// messages the user may see.
 //
 // The file format itself (case-insensitive names, kept comments, whole-file
 // replacement) is platform/IniFile; this file only knows the keys.

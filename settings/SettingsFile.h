@@ -24,8 +24,8 @@ QString GetShellFolder();
 // folders are only named.
 void SetupSettingsFolders(bool create = true);
 
-// Reads the 25 keys in their read order; on a read failure shows "Fehler beim
-// Lesen der Datei ..." and keeps what was read. Falls back to
+// Reads the 25 keys in their read order, then [Kiosk]; on a read failure
+// shows "Fehler beim Lesen der Datei ..." and keeps what was read. Falls back to
 // ReadDefaultDatenpfad when Datenpfad is empty. The notification feature is
 // decided afterwards by the caller (app/SettingsAndNotifications.h).
 bool ReadSettings();

@@ -63,11 +63,19 @@ TEST_F(CheckSettings, NoSettingsFile_EveryKeyTakesItsDefaultAndNoFolderIsCreated
   const QJsonObject report = check();
   EXPECT_FALSE(report["settings"]["exists"].toBool());
   const QJsonArray keys = report["settings"]["keys"].toArray();
-  EXPECT_EQ(keys.size(), 25);
+  EXPECT_EQ(keys.size(), 29);
   for (const QJsonValue& key : keys) EXPECT_TRUE(key["default"].toBool()) << key["key"].toString().toStdString();
   EXPECT_TRUE(report["settings"]["datenpfadFrom"].isNull());
   EXPECT_TRUE(report["screen"]["why"].toString().startsWith("Datenpfad is empty"));
   EXPECT_FALSE(QDir(configHome() + "/Kelvaro").exists());
+}
+
+TEST_F(CheckSettings, ScreenHours_AreReportedOrWhyTheyAreIgnored) {
+  planOf({weekDay(2)}).write(planFolder());
+  writeSettings({"[Kiosk]", "An=06:30", "Aus=17:30", "Tage=Mo-Fr"});
+  EXPECT_EQ(check()["settings"].toObject()["screenHours"].toObject()["on"].toString(), "06:30-17:30 Mo-Fr");
+  writeSettings({"[Kiosk]", "An=17:30", "Aus=06:30"});
+  EXPECT_TRUE(check()["settings"].toObject()["screenHours"].toObject()["problem"].toString().contains("not before"));
 }
 
 TEST_F(CheckSettings, SettingsFileThatCannotBeRead_ReportsTheMessageTheMonitorWouldShow) {

@@ -124,6 +124,12 @@ void writeSettings(Writer& out, const QJsonObject& settings) {
                  .arg(key["key"].toString().leftJustified(22), shown.leftJustified(marks.isEmpty() ? 0 : 24),
                       marks.isEmpty() ? QString() : QStringLiteral("  ") + marks.join(QStringLiteral("; "))));
   }
+  const QJsonObject screenHours = settings["screenHours"].toObject();
+  if (screenHours.contains("problem"))
+    out.field(QStringLiteral("screen hours"), QStringLiteral("none, the screen stays on: ") + screenHours["problem"].toString());
+  else if (screenHours.contains("on"))
+    out.field(QStringLiteral("screen hours"), QStringLiteral("on %1, switched off at every other moment")
+                                                  .arg(screenHours["on"].toString()));
   if (settings.contains("zovaIni")) {
     const QJsonObject zovaIni = settings["zovaIni"].toObject();
     out.field(QStringLiteral("Zova.ini"),

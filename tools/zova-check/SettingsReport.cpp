@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QSpinBox>
 
+#include "app/SleepHours.h"
 #include "platform/IniFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsValues.h"
@@ -37,7 +38,7 @@ QString timeText(TDateTime value) {
   return time.toString(time.second() != 0 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
 }
 
-// The 25 keys in the order the monitor reads them.
+// The 29 keys in the order the monitor reads them.
 QVector<KeyValue> keyValues() {
   const SettingsValues& s = Settings;
   const auto number = [](const char* section, const char* key, Kind kind, qint64 value) {
@@ -73,6 +74,10 @@ QVector<KeyValue> keyValues() {
       onOff("ShowBLehrer", s.ShowBLehrer),
       onOff("ShowBKlassen", s.ShowBKlassen),
       number("Settings", "KarenzZeit", Kind::Number, s.KarenzZeit),
+      {"Kiosk", "Aktiv", Kind::Flag, flag(s.KioskAktiv), s.KioskAktiv ? 1 : 0},
+      {"Kiosk", "An", Kind::Text, s.KioskAn},
+      {"Kiosk", "Aus", Kind::Text, s.KioskAus},
+      {"Kiosk", "Tage", Kind::Text, s.KioskTage},
   };
 }
 
@@ -168,6 +173,19 @@ QJsonObject settingsReport(const QStringList& shownMessages) {
     keys.append(item);
   }
   report["keys"] = keys;
+
+  // The screen's hours as the running monitor takes them.
+  QString problem;
+  const std::optional<SleepHours> hours =
+      SleepHours::fromSettings(Settings.KioskAn, Settings.KioskAus, Settings.KioskTage, &problem);
+  QJsonObject screenHours;
+  if (hours)
+    screenHours["on"] = QStringLiteral("%1-%2 %3").arg(hours->on.toString(QStringLiteral("HH:mm")),
+                                                       hours->off.toString(QStringLiteral("HH:mm")),
+                                                       Settings.KioskTage.isEmpty() ? QStringLiteral("Mo-So")
+                                                                                    : Settings.KioskTage);
+  if (!problem.isEmpty()) screenHours["problem"] = problem;
+  report["screenHours"] = screenHours;
 
   // The monitor looks into the plan-producing program's file only when its
   // own Datenpfad is empty.
