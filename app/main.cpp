@@ -68,7 +68,9 @@ int main(int argc, char** argv) {
   const QByteArray program = end.restartWith.toLocal8Bit();
   ::execv(program.constData(), arguments.data());
   qCWarning(lcPlan).noquote() << "The new program file" << end.restartWith << "cannot be started; the monitor ends";
-  return cli::kFailure;
+  // Not 1 or 2, which the unit takes for "do not retry": it starts the
+  // program anew.
+  return 3;
 }
 
 namespace {
