@@ -64,6 +64,8 @@ WallServices::WallServices(TForm1& form, std::unique_ptr<DisplayPower> power, QO
     qCWarning(lcScreen).noquote() << "The screen stays on at every hour:" << m_hoursProblem;
   else if (m_hours && !m_power->available())
     qCWarning(lcScreen).noquote() << "The screen cannot be switched off outside its hours:" << m_power->reason();
+  // The start's own attempt on the plan file counts as the first poll.
+  if (DM->PlanCopy.state() != db::LocalCopy::State::None) m_lastPollAt = m_started;
   connect(&DM->PlanCopy, &db::LocalCopy::refreshed, this, [this] { m_lastPollAt = zdt::toQDateTime(zdt::now()); });
   m_timer.setInterval(1000);
   connect(&m_timer, &QTimer::timeout, this, &WallServices::tick);
