@@ -30,6 +30,7 @@
 #include "db/ResultTable.h"
 #include "db/UpdateGuard.h"
 #include "db/WorkerClient.h"
+#include "tests/support/MissingTool.h"
 
 using namespace dbtest;
 
@@ -167,7 +168,7 @@ TEST_F(DbUpdate, MdbExport_SeesTheNewValueAndNothingElseChanged) {
 
 TEST_F(DbUpdate, MdbReader_SeesTheNewValueAndNothingElseChanged) {
   const QByteArray before = mdbReaderJson(m_path);
-  if (before.isNull()) GTEST_SKIP() << "node or tools/testtools/mdb-read.js with mdb-reader not available";
+  if (before.isNull()) ZOVA_MISSING_TOOL("node with the npm reader (tools/testtools)");
   execute(markDone(QStringLiteral("Raum ''A1'' tauschen")));
   const QJsonArray rowsBefore = QJsonDocument::fromJson(before)["tables"][0]["rows"].toArray();
   const QJsonArray rowsAfter = QJsonDocument::fromJson(mdbReaderJson(m_path))["tables"][0]["rows"].toArray();
@@ -414,7 +415,7 @@ TEST_F(DbGuardedUpdate, HundredTickOffs_LeaveEveryUntouchedValueAsStoredToTheSub
   }
   // Status is back at 2: the file is byte for byte as before the tick-offs.
   EXPECT_EQ(fileBytes(m_path), before);
-  if (readBefore.isNull()) GTEST_SKIP() << "node or tools/testtools/mdb-read.js with mdb-reader not available";
+  if (readBefore.isNull()) ZOVA_MISSING_TOOL("node with the npm reader (tools/testtools)");
   const QJsonArray rowsBefore = QJsonDocument::fromJson(readBefore)["tables"][0]["rows"].toArray();
   const QJsonArray rowsAfter = QJsonDocument::fromJson(mdbReaderJson(m_path))["tables"][0]["rows"].toArray();
   ASSERT_EQ(rowsBefore.size(), rowsAfter.size());
