@@ -1,5 +1,6 @@
 # zova_add_test(NAME SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
-# One GoogleTest executable; every test case becomes its own CTest test.
+# One GoogleTest executable; every test case becomes its own CTest test,
+# named as GoogleTest names it.
 # The shared main runs Qt offscreen and gives each process a private
 # XDG_CONFIG_HOME, so no test touches a real user's settings.
 include(GoogleTest)
@@ -12,5 +13,9 @@ function(zova_add_test name)
   if(ARG_LABELS)
     list(APPEND properties LABELS "${ARG_LABELS}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES ${properties})
+  # A CTest name is the GoogleTest name alone: every parameterised suite has a
+  # name generator, and the printed parameter (for a struct its bytes, which
+  # differ between runs) stays out of the name.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES NO_PRETTY_TYPES
+                       PROPERTIES ${properties})
 endfunction()
