@@ -524,6 +524,10 @@ class DbInterruptedUpdate : public DbUpdate {
     writeBytes(m_after, after);
     m_rowsBefore = readRows(m_before);
     m_rowsAfter = readRows(m_after);
+    // Without the npm reader only mdb-export's half of the comparison runs;
+    // where every test tool must be there, that is a failure.
+    if (m_rowsBefore.read.isEmpty() && zovatest::missingToolsFail())
+      ZOVA_MISSING_TOOL("node with the npm reader (tools/testtools)");
   }
   void TearDown() override { qunsetenv(kFault); }
 
