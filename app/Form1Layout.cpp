@@ -239,7 +239,7 @@ void TForm1::LayoutPage() {
   const QFont pageFont = Panel1->font();
   for (AlignPanel* panel : {Panel3, Panel6, Panel7}) panel->setColor(HeaderColor);
   ShowHeaderTexts(tag);
-  // The last-change label blinks for a while after the plan was printed.
+  // The last-change label blinks for 0.1 day (2.4 h) after the plan was printed.
   BlinkActive = zdt::now() - tag.DruckZeit < 0.1;
   if (!BlinkActive) LabelBlinking(false);
   const int rowHeight = FillInfoGrid(tag, pageFont);

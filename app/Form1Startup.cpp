@@ -121,8 +121,8 @@ void TForm1::createStatusBar() {
 
 // The plan area, filling the rest of the window from the top down: three
 // header lines, the information grid (Grid2), the notice box and the
-// substitution table. Then the control panel's controls are connected, as
-// everything their handlers use exists now.
+// substitution table; then the control panel's signals are connected to
+// their handlers.
 void TForm1::createPlanArea() {
   Panel1 = new AlignPanel;
   Panel1->setColor(Qt::white);
@@ -211,7 +211,8 @@ void TForm1::FormCreate() {
   // Program folder and the per-user folders.
   Programmpfad = folders::programFolder();
   SetupSettingsFolders(m_purpose == Purpose::Monitor);
-  // Today's date, the settings, and the notifications button where they are set up.
+  // Today's date and the settings; the notifications button shows only where
+  // notifications are set up.
   LastDate = zdt::today();
   ReadSettings();
   TelefonBtn->setVisible(NotificationsAvailable);
@@ -238,7 +239,7 @@ void TForm1::FormCreate() {
   SetPanelText();
   setWindowTitle(QString::fromLatin1(kCaption));
   Panel1->show();
-  // The plan lists exist for the whole run; they start empty
+  // The plan lists exist for the whole run; they start empty.
   Plan.StatListAula.Clear();
   Plan.StatListLehrer.Clear();
   Plan.DynList.Clear();
