@@ -115,7 +115,7 @@ void TForm1::CalcSpaltenbreiten(const QFont& font, int gridWidth) {
 }
 
 void TForm1::Showdaten() {
-  // 1-4
+  // Laid out now; a resize meanwhile asks for the next layout again.
   Plan.NeuAufbau = false;
   if (!Plan.AktuellerTag) return;
   ++LayoutCount;
@@ -230,14 +230,31 @@ void TForm1::FitAutoFontSize() {
   CheckHeaderPanels();
 }
 
+// The whole page for AktuellerTag and DynList, in the page font, with
+// painting of the plan area suspended until it is complete; starts on page 1.
 void TForm1::LayoutPage() {
   const TStatItem& tag = *Plan.AktuellerTag;
   Panel1->setUpdatesEnabled(false);
   ApplyPageFont();
   const QFont pageFont = Panel1->font();
   for (AlignPanel* panel : {Panel3, Panel6, Panel7}) panel->setColor(HeaderColor);
+  ShowHeaderTexts(tag);
+  // The last-change label blinks for 0.1 day (2.4 h) after the plan was printed.
+  BlinkActive = zdt::now() - tag.DruckZeit < 0.1;
+  if (!BlinkActive) LabelBlinking(false);
+  const int rowHeight = FillInfoGrid(tag, pageFont);
+  ShowNotice(tag, pageFont);
+  const int rows = FillSubstitutionTable(tag, pageFont, rowHeight);
+  ShowPaging(rows);
+  Panel1->setUpdatesEnabled(true);
+  Panel1->show();
+  if (Panel1->isVisible() && Grid->isVisible()) Grid->setFocus();
+}
 
-  // 5-6: header texts
+// The three header lines: heading and date (today and tomorrow named), school
+// and version, place of display and the time of the last change (today and
+// yesterday named against LastDate).
+void TForm1::ShowHeaderTexts(const TStatItem& tag) {
   const TDateTime heute = zdt::today();
   Label1->setText(tag.Ueberschrift);
   if (tag.Datum == heute)
@@ -257,12 +274,12 @@ void TForm1::LayoutPage() {
     Label6->setText(QStringLiteral("Letzte Änderung: Heute ") + uhrzeit);
   else if (druckTag == LastDate - 1)
     Label6->setText(QStringLiteral("Letzte Änderung: Gestern ") + uhrzeit);
+}
 
-  // 7
-  BlinkActive = zdt::now() - tag.DruckZeit < 0.1;
-  if (!BlinkActive) LabelBlinking(false);
-
-  // 8-13: the information grid
+// The information grid (Grid2): the lists the settings show, each wrapped
+// to the list column, then one row for the page count (Seitenzeile). Returns
+// the row height of the page font, which the substitution table takes too.
+int TForm1::FillInfoGrid(const TStatItem& tag, const QFont& pageFont) {
   const QFontMetrics fm(pageFont);
   const QString widest = QStringLiteral("Abwesende Klassen: ");
   const int W = fm.horizontalAdvance(widest);
@@ -282,8 +299,12 @@ void TForm1::LayoutPage() {
   if (Settings.ShowBLehrer) AddInfoZeilen(tag.BetrLehrer, QStringLiteral("Betroffene Lehrer:"));
   Seitenzeile = m_gridCursor;
   setPanelHeight(Grid2, (Grid2->DefaultRowHeight() + StringGrid::kGridLineWidth) * Grid2->RowCount() + 2);
+  return H;
+}
 
-  // 13-15: the notice, its panel sized by the box's own resize request
+// The notice box, as wide as the list column; its panel is sized by the
+// box's own resize request.
+void TForm1::ShowNotice(const TStatItem& tag, const QFont& pageFont) {
   RichEdit1->resize(qMax(0, m_infoColumnWidth), RichEdit1->height());
   Panel2->realign();
   LoadRichText(tag.BitteRTF, RichEdit1, pageFont);
@@ -293,8 +314,12 @@ void TForm1::LayoutPage() {
   Label7->setFont(captionFont);
   Label7->adjustSize();
   Panel2->update();
+}
 
-  // 16-24: the substitution table
+// The substitution table: column heads, widths, one row per DynList row and
+// the signature (Gezeichnet) in the last cell of the last row. Returns the
+// number of DynList rows.
+int TForm1::FillSubstitutionTable(const TStatItem& tag, const QFont& pageFont, int rowHeight) {
   ClearGrid(Grid);
   Grid->show();
   Grid->setTopRow(1);
@@ -305,7 +330,7 @@ void TForm1::LayoutPage() {
   CalcSpaltenbreiten(pageFont, Grid->width());
   const int rows = Plan.DynList.Count();
   Grid->setRowCount(rows > 0 ? rows + 2 : 2);
-  Grid->setDefaultRowHeight(H + 1);
+  Grid->setDefaultRowHeight(rowHeight + 1);
   for (int i = 1; i <= 7; ++i) Grid->setColWidth(i - 1, Spaltenbreiten[i]);
   Grid->setScrollBarShown(!Settings.AutoScroll);
   AktSeite = 1;
@@ -318,14 +343,18 @@ void TForm1::LayoutPage() {
     }
   }
   Grid->setCell(6, Grid->RowCount() - 1, tag.Gezeichnet);
+  return rows;
+}
 
-  // 25: paging. When not one body row fits (a window too small), a page is
-  // taken as one row, so the page count and paging stay well defined.
+// Paging over `rows` table rows: the page count, the page row of the
+// information grid (or "vorläufig keine Vertretungen" and no table for an
+// empty day), and the paging timer, which runs in automatic mode only.
+void TForm1::ShowPaging(int rows) {
+  // When not one body row fits (a window too small), a page is taken as one
+  // row, so the page count and paging stay well defined.
   AnzSichtbar = qMax(1, Grid->VisibleRowCount());
   AnzZeilen = rows;
   AnzSeiten = PageCount(AnzZeilen, AnzSichtbar);
-
-  // 26-28
   if (rows > 0) {
     Grid2->setCell(0, Seitenzeile, Settings.AutoScroll ? PageRowText() : QString());
     Grid2->setCell(1, Seitenzeile, QString());
@@ -339,9 +368,6 @@ void TForm1::LayoutPage() {
     ScrollTimer->stop();
   else if (!ScrollTimer->isActive())
     ScrollTimer->start();
-  Panel1->setUpdatesEnabled(true);
-  Panel1->show();
-  if (Panel1->isVisible() && Grid->isVisible()) Grid->setFocus();
 }
 
 void TForm1::CheckHeaderPanels() {

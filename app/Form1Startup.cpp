@@ -66,11 +66,23 @@ TForm1::TForm1(QWidget* parent, Purpose purpose) : AlignPanel(parent), m_purpose
 
 TForm1::~TForm1() = default;
 
+// The window's controls as the designer placed them, from the top down:
+// control panel, status bar, plan area, then the timers and helpers.
 void TForm1::createControls() {
   setFont(QFont(QStringLiteral("Verdana"), 8));
   resize(1052, 540);
+  createControlPanel();
+  createStatusBar();
+  createPlanArea();
+  createTimers();
+  PlanWatcher = new QFileSystemWatcher(this);
+  qApp->installEventFilter(this);
+  m_pointerHider = new PointerHider(this);
+}
 
-  // Control panel
+// The control panel at the top: day chooser, the two audiences, version
+// information and the notifications button.
+void TForm1::createControlPanel() {
   Panel5 = new AlignPanel;
   Panel5->resize(100, 24);
   DBox = new QComboBox(Panel5);
@@ -92,8 +104,11 @@ void TForm1::createControls() {
   TelefonBtn->setAutoRaise(true);
   TelefonBtn->setGeometry(609, 1, 23, 22);
   addAligned(Panel5, Align::Top);
+}
 
-  // Status bar with three panels; the last one takes the rest of the bar
+// The status bar at the bottom with three panels; the last one takes the
+// rest of the bar.
+void TForm1::createStatusBar() {
   StatusBar1 = new StatusBar;
   StatusBar1->resize(100, 19);
   StatusBar1->setFont(QFont(QStringLiteral("Arial"), 8));
@@ -103,8 +118,13 @@ void TForm1::createControls() {
   StatusPanels[1]->setText(QStringLiteral(" Autoscroll = OFF"));
   StatusPanels[2]->setText(QStringLiteral("Next update: 24 s"));
   addAligned(StatusBar1, Align::Bottom);
+}
 
-  // Plan area
+// The plan area, filling the rest of the window from the top down: three
+// header lines, the information grid (Grid2), the notice box and the
+// substitution table; then the control panel's signals are connected to
+// their handlers.
+void TForm1::createPlanArea() {
   Panel1 = new AlignPanel;
   Panel1->setColor(Qt::white);
   Panel1->setFont(QFont(QStringLiteral("Verdana"), 11));
@@ -158,8 +178,11 @@ void TForm1::createControls() {
   connect(RadioButton3, &QRadioButton::toggled, this, [this] { RadioButton3Click(); });
   connect(RadioButton4, &QRadioButton::toggled, this, [this] { RadioButton4Click(); });
   connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
+}
 
-  // Timers
+// The window's timers, each bound to its handler; the page layout and the
+// start set the intervals that depend on the settings.
+void TForm1::createTimers() {
   auto timer = [this](void (TForm1::*handler)()) {
     auto* t = new QTimer(this);
     connect(t, &QTimer::timeout, this, handler);
@@ -174,12 +197,6 @@ void TForm1::createControls() {
   updatechecktimer = timer(&TForm1::updatechecktimerTimer);
   updatechecktimer->setInterval(1000);
   CreateNotificationIndicator();
-
-  PlanWatcher = new QFileSystemWatcher(this);
-
-  qApp->installEventFilter(this);
-  m_pointerHider = new PointerHider(this);
-
 }
 
 int TForm1::ScaledPanelWidth(int designWidth, int ppi) {
@@ -187,25 +204,25 @@ int TForm1::ScaledPanelWidth(int designWidth, int ppi) {
 }
 
 void TForm1::FormCreate() {
-  // the follow-up time and shelf life before any settings are read
+  // Defaults before the settings are read.
   Plan.Nachlaufzeit = zdt::encodeTime(1, 0);
   Settings.Haltbarkeit = zdt::encodeTime(18, 0);
   ErsteAktivierung = true;
   Plan.NeuAufbau = false;
-  // program folder and the per-user folders
+  // Program folder and the per-user folders.
   Programmpfad = folders::programFolder();
   SetupSettingsFolders(m_purpose == Purpose::Monitor);
-  // today, the settings, then the notification feature they enable
+  // Today's date, the settings, then the notification feature they enable.
   LastDate = zdt::today();
   ReadSettingsAndInitNotifications();
   TelefonBtn->setVisible(NotificationsAvailable);
-  // window placement
+  // Window placement; a negative left or top is taken as 0.
   if (Settings.Left < 0) Settings.Left = 0;
   if (Settings.Top < 0) Settings.Top = 0;
   move(Settings.Left, Settings.Top);
   resize(Settings.Width, Settings.Height);
   if (Settings.WindowMax) setWindowState(windowState() | Qt::WindowMaximized);
-  // header colour, panels, page font and status bar
+  // Header colour, panels, page font, status bar widths, caption.
   IsFullScreen = false;
   HeaderColor = Headerfarbe(0);
   Panel5->setVisible(Settings.ShowSteuerPanel && !Settings.KioskAktiv);
@@ -222,12 +239,12 @@ void TForm1::FormCreate() {
   SetPanelText();
   setWindowTitle(QString::fromLatin1(kCaption));
   Panel1->show();
-  // the lists exist for the whole run; they start empty
+  // The plan lists exist for the whole run; they start empty.
   Plan.StatListAula.Clear();
   Plan.StatListLehrer.Clear();
   Plan.DynList.Clear();
   Plan.Tagesliste.clear();
-  // audience: checking a button runs its click handler, which finds
+  // Audience; checking a button runs its click handler, which finds
   // AktuellerTyp already set and does nothing. Another InfoTyp (2 and up
   // show the teachers' days) checks neither button.
   Plan.AktuellerTyp = Settings.AutoScroll ? Settings.InfoTyp : Settings.LastTyp;
@@ -237,7 +254,7 @@ void TForm1::FormCreate() {
   RadioButton4->setChecked(Plan.AktuellerTyp == 1);
   RadioButton3->setAutoExclusive(true);
   RadioButton4->setAutoExclusive(true);
-  // timers, computed in 64 bits; a hand-edited 0 must not give a
+  // Timers, computed in 64 bits; a hand-edited 0 must not give a
   // timer that fires without pause, nor a huge value an overflow
   ApplyTimerIntervals();
   Benachrichtigungstimer->setInterval(timerInterval(qint64{Settings.KarenzZeit} * 60000, 2000));
@@ -247,7 +264,7 @@ void TForm1::FormCreate() {
     Blinktimer->start();
     updatechecktimer->start();
   }
-  // The plan copy: a monitor starts from the copy kept from its previous run, at
+  // The first plan. A monitor starts from the copy kept from its previous run, at
   // once, and takes the file's own export when it comes (the redraw follows
   // only when the shown day changed). Only a start without such a copy waits
   // for the file: when it does not give a complete export within

@@ -262,6 +262,10 @@ class TForm1 : public AlignPanel {
   // event was for this window.
   bool KioskFilter(QObject* watched, QEvent* event);
   void createControls();
+  void createControlPanel();
+  void createStatusBar();
+  void createPlanArea();
+  void createTimers();
   // Opens the plan database for a load; on failure the page shows the
   // no-connection text. Sets DBVerbunden either way.
   bool OpenPlanForLoad();
@@ -301,5 +305,11 @@ class TForm1 : public AlignPanel {
   QHash<QString, int> m_fittedSizes;
   std::array<QStringList, 8> WidestTexts(std::uint8_t typ, const TStatItem& day);
   void LayoutPage();
+  // The parts of LayoutPage, in its order.
+  void ShowHeaderTexts(const TStatItem& tag);
+  int FillInfoGrid(const TStatItem& tag, const QFont& pageFont);
+  void ShowNotice(const TStatItem& tag, const QFont& pageFont);
+  int FillSubstitutionTable(const TStatItem& tag, const QFont& pageFont, int rowHeight);
+  void ShowPaging(int rows);
   bool m_closed = false;
 };

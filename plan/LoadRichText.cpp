@@ -13,19 +13,19 @@
 #include <cassert>
 
 QString AdaptDefaultTab(const QString& text, int fontSize) {
-  // Steps 1 and 2: where "deftab720" stands and what replaces it.  Positions
+  // Where "deftab720" stands and what replaces it.  Positions
   // here count from 0; "not found" is -1.
   const qsizetype p = text.indexOf(QLatin1String("deftab720"));
   const QString keyword = QStringLiteral("deftab") + QString::number(qint64{fontSize} * 720 / 10);
 
   QString result = text;
   if (p >= 0 && fontSize != 10) {
-    // Step 3: only these nine characters change, so \deftab7200 at size 9
+    // Only these nine characters change, so \deftab7200 at size 9
     // becomes \deftab6480.
     result.replace(p, 9, keyword);
     return result;
   }
-  // Step 4: no "deftab720" (or size 10): give the text a \deftab after the
+  // No "deftab720" (or size 10): give the text a \deftab after the
   // default font, if it names one the way the rich-edit control writes it.
   const QLatin1String defaultFont("\\deff0{");
   const qsizetype q = text.indexOf(defaultFont);
@@ -38,7 +38,7 @@ void LoadRichText(const QString& text, RichEdit* box, const QFont& planFont) {
   assert(box != nullptr);
   const QString edited = AdaptDefaultTab(text, planFont.pointSize());
 
-  // Step 5: RTF when the reader takes it, plain text otherwise.
+  // RTF when the reader takes it, plain text otherwise.
   QTextDocument* document = box->document();
   if (!rtf::read(edited, *document)) {
     box->setPlainText(edited);
@@ -48,10 +48,10 @@ void LoadRichText(const QString& text, RichEdit* box, const QFont& planFont) {
     document->setDefaultTextOption(option);
   }
   // Empty paragraphs take their height from the document's font, as the
-  // paragraph marks of the rich-edit control take the plan font in step 6.
+  // paragraph marks of the rich-edit control take the plan font below.
   document->setDefaultFont(planFont);
 
-  // Step 6: the plan font's face and size over everything; other character
+  // The plan font's face and size over everything; other character
   // formatting is merged, not replaced.
   QTextCursor cursor(document);
   cursor.select(QTextCursor::Document);
@@ -60,7 +60,7 @@ void LoadRichText(const QString& text, RichEdit* box, const QFont& planFont) {
   face.setFontPointSize(planFont.pointSize());
   cursor.mergeCharFormat(face);
 
-  // Step 7: caret at the start, nothing selected.
+  // Caret at the start, nothing selected.
   cursor.movePosition(QTextCursor::Start);
   box->setTextCursor(cursor);
   box->requestResize();

@@ -235,7 +235,7 @@ void TMyEinstDlg::createRightColumn() {
 
 void TMyEinstDlg::FormCreate() {
   const SettingsValues& s = Settings;
-  // the copies
+  // The dialog works on a copy of the settings until OK.
   m_kopie.Datenpfad = s.Datenpfad;
   m_kopie.PfadBenachrichtigungen = s.PfadBenachrichtigungen;
   m_kopie.ShowSteuerPanel = s.ShowSteuerPanel;
@@ -247,18 +247,18 @@ void TMyEinstDlg::FormCreate() {
   m_kopie.ScrollTime = s.ScrollTime;
   m_kopie.InfoTyp = s.InfoTyp;
   m_kopie.AnzeigeTage = s.AnzeigeTage;
-  // a time between quarter hours goes to the quarter hour before it; a
+  // Haltbarkeit: a time between quarter hours goes to the quarter hour before it; a
   // position outside the spinner's range is refused, so a time before 07:00
   // leaves the spinner at 07:00
   UpDown5->setPosition(minutesOf(s.Haltbarkeit) / 15);
-  // the columns shown for each audience
+  // Which lists the information grid shows.
   m_kopie.ShowALehrer = s.ShowALehrer;
   m_kopie.ShowAKlassen = s.ShowAKlassen;
   m_kopie.ShowAKurse = s.ShowAKurse;
   m_kopie.ShowARaeume = s.ShowARaeume;
   m_kopie.ShowBKlassen = s.ShowBKlassen;
   m_kopie.ShowBLehrer = s.ShowBLehrer;
-  // the controls: a number outside its field's range shows the range end
+  // The controls show the copy; a number outside its field's range shows the range end
   PfadEdit->setText(m_kopie.Datenpfad);
   Edit6->setText(m_kopie.PfadBenachrichtigungen);
   CheckBox1->setChecked(m_kopie.ShowSteuerPanel);
@@ -287,7 +287,7 @@ void TMyEinstDlg::FormCreate() {
   CheckBox8->setChecked(m_kopie.ShowARaeume);
   CheckBox9->setChecked(m_kopie.ShowBKlassen);
   CheckBox10->setChecked(m_kopie.ShowBLehrer);
-  // the shelf life as text beside its spinner
+  // The Haltbarkeit spinner's time as text.
   Edit5->setText(HaltbarkeitText(UpDown5->position()));
 }
 
@@ -332,7 +332,7 @@ void TMyEinstDlg::OKBtnClick() {
   // Digits typed but not yet taken over count as the user sees them; a
   // text the field cannot take falls back to its last value.
   for (QSpinBox* field : {Edit3, Edit4, Edit7, Edit1, Edit2}) field->interpretText();
-  // the copies from the controls
+  // The copy from the controls.
   m_kopie.Datenpfad = PfadEdit->text();
   m_kopie.PfadBenachrichtigungen = Edit6->text();
   m_kopie.ShowSteuerPanel = CheckBox1->isChecked();
@@ -347,17 +347,17 @@ void TMyEinstDlg::OKBtnClick() {
   m_kopie.AnzeigeTage = Edit2->value();
   const int minutes = UpDown5->position() * 15;
   m_kopie.Haltbarkeit = zdt::encodeTime(minutes / 60, minutes % 60, 0);
-  // which change needs the window or the file watch to follow
+  // What the main window must redo: full screen, and the files it opens.
   VollbildChanged = m_kopie.Vollbild != s.Vollbild;
   PfadeChanged = m_kopie.Datenpfad != s.Datenpfad || m_kopie.PfadBenachrichtigungen != s.PfadBenachrichtigungen;
-  // the columns shown for each audience
+  // Which lists the information grid shows.
   m_kopie.ShowALehrer = CheckBox5->isChecked();
   m_kopie.ShowAKlassen = CheckBox6->isChecked();
   m_kopie.ShowAKurse = CheckBox7->isChecked();
   m_kopie.ShowARaeume = CheckBox8->isChecked();
   m_kopie.ShowBKlassen = CheckBox9->isChecked();
   m_kopie.ShowBLehrer = CheckBox10->isChecked();
-  // whether anything else changed
+  // Any other change lays the page out anew.
   const SettingsValues& k = m_kopie;
   SettingsChanged = k.ShowSteuerPanel != s.ShowSteuerPanel || k.ShowStatusPanel != s.ShowStatusPanel ||
                     k.Fontsize != s.Fontsize || k.Refreshinterval != s.Refreshinterval ||
@@ -366,7 +366,7 @@ void TMyEinstDlg::OKBtnClick() {
                     k.ShowALehrer != s.ShowALehrer || k.ShowAKlassen != s.ShowAKlassen ||
                     k.ShowAKurse != s.ShowAKurse || k.ShowARaeume != s.ShowARaeume ||
                     k.ShowBLehrer != s.ShowBLehrer || k.ShowBKlassen != s.ShowBKlassen;
-  // the dialog's values become the settings
+  // The copy becomes the settings.
   s.Vollbild = k.Vollbild;
   s.Datenpfad = k.Datenpfad;
   s.PfadBenachrichtigungen = k.PfadBenachrichtigungen;

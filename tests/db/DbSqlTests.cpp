@@ -6,6 +6,7 @@
 #include "db/sql/SqlParser.h"
 #include "db/sql/SqlTokenizer.h"
 #include "platform/DateTime.h"
+#include "tests/support/ParamName.h"
 
 using namespace db;
 using namespace db::sql;
@@ -136,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "UPDATE T SET A=1 WHERE ID=1 AND B=2", "UPDATE T SET A=1 WHERE ID='1'",
                       "UPDATE T SET A=1, A=2 WHERE ID=1", "SELECT * FROM T WHERE 1=1",
                       "SELECT * FROM T WHERE (A=1", "SELECT * FROM T; SELECT * FROM U",
-                      "SELECT * FROM T ORDER BY", "SELECT * FROM T WHERE A='x", "SELECT * FROM T WHERE A ~ 1"));
+                      "SELECT * FROM T ORDER BY", "SELECT * FROM T WHERE A='x", "SELECT * FROM T WHERE A ~ 1"),
+    zovatest::TextParamName());
 
 TEST(DbSqlParser, SortExpressionList_ReadsDirections) {
   const auto keys = parseSortExpression(QStringLiteral("Datum ASC, Lehrer DESC, ID"));

@@ -4,6 +4,7 @@
 #include "DemoFiles.h"
 #include "DemoPlan.h"
 #include "JetReaders.h"
+#include "tests/support/MissingTool.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,7 +96,7 @@ TEST(DemoDays, LongDate_IsGerman) {
 }
 
 TEST_F(Demo, Files_HaveEveryTableAndColumnTheMonitorReads) {
-  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   demo::writeDemo(dataDir(), {}, false, zdt::now());
   QStringList statColumns = {"Datum", "DruckZeit", "Datumlang", "Version", "Druckdatum", "Ueberschrift", "Schulname",
                              "Aushangort", "Gezeichnet", "H1", "H2", "H3", "H4", "H5", "H6", "H7", "AbwKlassen",
@@ -124,7 +125,7 @@ TEST_F(Demo, Files_HaveEveryTableAndColumnTheMonitorReads) {
 }
 
 TEST_F(Demo, PlanFile_HoldsTodayAndTheNextSchoolDaysAtMidnight) {
-  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   demo::writeDemo(dataDir(), {}, false, zdt::now());
   const QJsonObject plan = readFile(planFile());
   for (const char* name : {"TStatTextAula", "TStatTextLehrer"}) {
@@ -219,7 +220,7 @@ TEST_F(Demo, Notifications_CoverTheCasesTheMonitorHandles) {
 }
 
 TEST_F(Demo, Update_ChangesTodaysPrintTimeAndNotTheOtherDays) {
-  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   demo::writeDemo(dataDir(), {}, false, zdt::now());
   const QJsonObject before = readFile(planFile());
   zdt::setFixedNow(wednesdayMorning() + zdt::encodeTime(0, 25));

@@ -3,6 +3,7 @@
 // index over many leaf pages, walked with libmdb's own index code.
 #include "JetReaders.h"
 #include "jet/JetWriter.h"
+#include "tests/support/MissingTool.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -81,7 +82,7 @@ QVector<int32_t> keysInIndexOrder(const QString& path, const char* tableName) {
 }  // namespace
 
 TEST_F(JetLargeData, TwentyThousandRows_ReadBackWholeWithTheNpmReader) {
-  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   const QString path = writeManyRows(false);
   QString error;
   const auto database = readWithNpm(path, &error);
@@ -121,7 +122,7 @@ TEST_F(JetLargeData, NarrowRowsOnSomePages_ReadBackWholeWithBothReaders) {
   const QVector<QJsonObject> mdb = mdbJsonRows(path, "Schmal");
   ASSERT_EQ(mdb.size(), 3000);
   for (int i = 0; i < 3000; ++i) ASSERT_EQ(mdb[i]["Nr"].toInt(), i);
-  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   QString error;
   const auto read = readWithNpm(path, &error);
   ASSERT_TRUE(read) << error.toStdString();
@@ -148,7 +149,7 @@ TEST_F(JetLargeData, PrimaryKeyIndexOnOnePage_ListsEveryKeyInOrder) {
 }
 
 TEST_F(JetLargeData, ManyLongMemos_ReadBackWhole) {
-  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   jet::Database database;
   jet::Table& table = database.addTable("Memos", {{"Nr", ColumnType::Long}, {"Text", ColumnType::Memo}});
   for (int i = 0; i < 60; ++i) table.rows.append(Row{i, QString("Memo %1 ").arg(i).repeated(40 * i + 1)});
@@ -190,7 +191,7 @@ TEST_F(JetLargeData, SixtyMemoColumns_ReadBackWhole) {
       // mdb-json leaves empty memos out like NULLs.
       EXPECT_EQ(mdb[r][QString("M%1").arg(c)].toString(), expected) << r << "/" << c;
     }
-  if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+  if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   QString error;
   const auto read = readWithNpm(path, &error);
   ASSERT_TRUE(read) << error.toStdString();

@@ -3,6 +3,7 @@
 // back exactly (doubles to the bit, texts to the character, NULL as NULL).
 #include "JetReaders.h"
 #include "jet/JetWriter.h"
+#include "tests/support/MissingTool.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -20,7 +21,7 @@ class JetRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_dir.isValid());
-    if (!npmReaderInstalled()) GTEST_SKIP() << "tools/testtools/node_modules missing (npm ci there)";
+    if (!npmReaderInstalled()) ZOVA_MISSING_TOOL("the npm reader (tools/testtools/node_modules: npm ci there)");
   }
 
   QString write(const jet::Database& database) {

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "tests/support/MissingTool.h"
 #include "tests/support/WaitFor.h"
 
 namespace {
@@ -41,7 +42,7 @@ TEST_F(InstanceLockTest, EndedHolder_LeavesNoStaleLock) {
 }
 
 TEST_F(InstanceLockTest, KilledHolderProcess_LeavesNoStaleLock) {
-  if (QStandardPaths::findExecutable("flock").isEmpty()) GTEST_SKIP() << "flock(1) is not installed";
+  if (QStandardPaths::findExecutable("flock").isEmpty()) ZOVA_MISSING_TOOL("flock (util-linux)");
   // The shell locks the file with flock(1) on its own descriptor and then
   // becomes `sleep`, which holds the lock until it is killed.
   QProcess holder;

@@ -4,6 +4,7 @@
 #include "RtfTestSupport.h"
 
 #include "richtext/RtfReader.h"
+#include "tests/support/ParamName.h"
 
 #include <QFile>
 #include <QTextBlock>
@@ -43,7 +44,8 @@ TEST_P(RtfNotice, TextMatchesWhatAPersonReads) {
 
 INSTANTIATE_TEST_SUITE_P(Samples, RtfNotice,
                          ::testing::Values("umlauts-warning", "tab-list", "bullets", "picture-info",
-                                           "word-unicode"));
+                                           "word-unicode"),
+                         zovatest::TextParamName());
 
 TEST(RtfNoticeFormat, Warning_IsBoldAndRedAndRestIsNot) {
   QTextDocument document;
