@@ -59,8 +59,13 @@ std::optional<SleepHours> SleepHours::fromSettings(const QString& an, const QStr
     const std::optional<quint8> days = parseSchoolDays(tage);
     if (!days) return odd(QStringLiteral("Tage=\"%1\" is no list of days such as Mo-Fr").arg(tage));
     hours.days = *days;
+    hours.daysText = tage;
   }
   return hours;
+}
+
+QString SleepHours::text() const {
+  return QStringLiteral("%1-%2 %3").arg(on.toString(QStringLiteral("HH:mm")), off.toString(QStringLiteral("HH:mm")), daysText);
 }
 
 bool SleepHours::screenOnAt(const QDateTime& moment) const {

@@ -17,11 +17,14 @@ struct SleepHours {
   QTime on;   // An
   QTime off;  // Aus
   quint8 days = 0x7f;  // bit 0 Monday ... bit 6 Sunday
+  QString daysText = QStringLiteral("Mo-So");  // Tage as written
 
   // The hours from the three settings texts; nothing when An and Aus are
   // both empty or a value is odd (then `problem` names it).
   static std::optional<SleepHours> fromSettings(const QString& an, const QString& aus, const QString& tage,
                                                 QString* problem = nullptr);
+  // "06:30-17:30 Mo-Fr", for reports.
+  QString text() const;
   // Whether the screen is on at this local moment.
   bool screenOnAt(const QDateTime& moment) const;
   // The next moment after `moment` at which the screen comes on; invalid

@@ -178,10 +178,7 @@ QJsonObject WallServices::status() const {
       {"due", NotificationsAvailable && !IndicatorIdle},
   };
   QJsonObject power{{"switchedOff", m_screenOff}, {"switchable", m_power->available()}};
-  if (m_hours)
-    power["hours"] = QStringLiteral("%1-%2 %3").arg(m_hours->on.toString(QStringLiteral("HH:mm")),
-                                                    m_hours->off.toString(QStringLiteral("HH:mm")),
-                                                    Settings.KioskTage.isEmpty() ? QStringLiteral("Mo-So") : Settings.KioskTage);
+  if (m_hours) power["hours"] = m_hours->text();
   if (!m_hoursProblem.isEmpty()) power["problem"] = m_hoursProblem;
   if (!m_power->available()) power["reason"] = m_power->reason();
 

@@ -179,11 +179,7 @@ QJsonObject settingsReport(const QStringList& shownMessages) {
   const std::optional<SleepHours> hours =
       SleepHours::fromSettings(Settings.KioskAn, Settings.KioskAus, Settings.KioskTage, &problem);
   QJsonObject screenHours;
-  if (hours)
-    screenHours["on"] = QStringLiteral("%1-%2 %3").arg(hours->on.toString(QStringLiteral("HH:mm")),
-                                                       hours->off.toString(QStringLiteral("HH:mm")),
-                                                       Settings.KioskTage.isEmpty() ? QStringLiteral("Mo-So")
-                                                                                    : Settings.KioskTage);
+  if (hours) screenHours["on"] = hours->text();
   if (!problem.isEmpty()) screenHours["problem"] = problem;
   report["screenHours"] = screenHours;
 
